@@ -1,0 +1,38 @@
+#pragma once
+// The daily log file: mode filter, line format, banners, folder and file naming.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include "platform/DateTime.h"
+
+enum class TLogMode : uint8_t { lmOff = 0, lmErrors = 1, lmInfo = 2, lmAll = 3 };
+enum class TLogLevel : uint8_t { llInfo = 0, llDebug = 1, llError = 2 };
+enum class TLogEncoding : uint8_t { leUtf8 = 0, leAnsi = 1 };
+
+// Filters by mode, writes the start banner when due, appends one line. Never
+// raises: a log that cannot be written must not change the outcome of a call.
+void WriteLog(std::u16string_view Text, std::u16string_view Data, TLogLevel Level) noexcept;
+
+// Whether a line of this level would reach the file; callers use it to avoid
+// building texts nobody will read.
+bool LogLevelPasses(TLogLevel Level) noexcept;
+
+void SetLogMode(TLogMode Mode);
+TLogMode GetLogMode() noexcept;
+
+// FolderOnly: the log folder with a trailing separator; otherwise today's file.
+// Creates the folder when missing. Raises an Exception when it cannot.
+std::u16string GetLogPath(bool FolderOnly);
+
+void WriteStartBanner();
+void WriteStopBanner();
+
+std::u16string FormatLogLine(std::u16string_view Text, std::u16string_view Data, TLogLevel Level);
+void AppendLogLine(std::u16string_view Line);
+
+void SetLogVendor(std::u16string_view Vendor);
+void SetLogComponentName(std::u16string_view Name);
+
+// Test hook: the clock the writer reads (null restores the system clock).
+using TLogClock = LocalDateTime (*)();
+void SetLogClock(TLogClock Clock) noexcept;

@@ -1,0 +1,35 @@
+#pragma once
+// Every conversion between the library's UTF-16 text and other encodings.
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+// UTF-16 <-> UTF-8. Unpaired surrogates and malformed bytes become U+FFFD.
+std::string ToUtf8(std::u16string_view Text);
+std::u16string FromUtf8(std::string_view Text);
+
+// Text that is known to be ASCII (numbers, fixed words).
+std::u16string AsciiToU16(std::string_view Ascii);
+
+// UTF-16 <-> the platform's wide string (wchar_t is 16 bits on Windows, 32 elsewhere).
+std::wstring ToWide(std::u16string_view Text);
+std::u16string FromWide(std::wstring_view Text);
+
+// Fills each "%s" of Format, in order, with the next argument; "%%" is a percent sign.
+std::u16string FormatText(std::u16string_view Format, std::initializer_list<std::u16string_view> Args);
+
+std::u16string IntToText(int64_t Value);
+
+// Leading and trailing code units of 32 or less removed.
+std::u16string_view TrimControl(std::u16string_view Text) noexcept;
+
+// Signed decimal integers and floating-point numbers with a full stop as the
+// decimal separator; surrounding blanks are allowed. False when the text is not
+// such a number (or does not fit).
+bool TryParseInt32(std::u16string_view Text, int32_t& Value) noexcept;
+bool TryParseDouble(std::u16string_view Text, double& Value) noexcept;
+
+// General format with 15 significant digits and a full stop: fixed-point without
+// trailing zeros below 1e15 and from 1e-5 on, otherwise "1.5E20"; NAN, INF, -INF.
+std::u16string FloatToText(double Value);
