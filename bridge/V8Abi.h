@@ -187,9 +187,14 @@ struct TV8AddInDefBaseEx {
 // The component's three operation tables, called by the host with the address
 // of word 0, 1 or 2 of the component object.
 #if V8_MSVC_ABI
+// GCC applies __thiscall to plain functions as asked (this in ECX, callee pops
+// the flags), but warns that it is meant for members.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wattributes"
 struct V8DestructorSlots {
   void*(V8_DTOR_CALL* DeletingDestructor)(void* Self, uint32_t Flags);
 };
+#pragma GCC diagnostic pop
 #else
 struct V8DestructorSlots {
   void (*CompleteDestructor)(void* Self);
