@@ -38,4 +38,42 @@ AppendResult AppendToFile(const std::u16string& Path, std::string_view Bytes);
 // The full path of the module (shared library or executable) that holds Address.
 std::u16string ModuleFilePath(const void* Address);
 
+// Raises an Exception naming what was attempted and the OS's own reason for the
+// last failure (errno on POSIX, GetLastError on Windows).
+[[noreturn]] void RaiseLastOsError(std::u16string_view Attempt);
+
+// Appends Value in decimal, left-padded with zeros to Width digits: the fixed
+// date and time layouts of the log and of systems without locale formats.
+inline void AppendZeroPadded(std::u16string& Out, int Value, int Width) {
+  char16_t Digits[10];
+  int Count = 0;
+  auto Rest = static_cast<unsigned>(Value < 0 ? 0 : Value);
+  do {
+    Digits[Count++] = static_cast<char16_t>(u'0' + Rest % 10);
+    Rest /= 10;
+  } while (Rest != 0);
+  for (int I = Count; I < Width; ++I) Out.push_back(u'0');
+  while (Count > 0) Out.push_back(Digits[--Count]);
+}
+
+// "dd.mm.yyyy" and "hh:nn:ss": the layout of the systems this driver serves,
+// used where the OS offers no locale formats or refuses the date.
+inline std::u16string FormatFixedDateTime(const LocalDateTime& Value, bool IncludeTime) {
+  std::u16string Out;
+  AppendZeroPadded(Out, Value.Day, 2);
+  Out.push_back(u'.');
+  AppendZeroPadded(Out, Value.Month, 2);
+  Out.push_back(u'.');
+  AppendZeroPadded(Out, Value.Year, 4);
+  if (IncludeTime) {
+    Out.push_back(u' ');
+    AppendZeroPadded(Out, Value.Hour, 2);
+    Out.push_back(u':');
+    AppendZeroPadded(Out, Value.Minute, 2);
+    Out.push_back(u':');
+    AppendZeroPadded(Out, Value.Second, 2);
+  }
+  return Out;
+}
+
 }  // namespace os
