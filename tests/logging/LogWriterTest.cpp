@@ -1,0 +1,225 @@
+#include <fstream>
+
+#include "LogTestSupport.h"
+#include "platform/Exception.h"
+#include "platform/Os.h"
+#include "platform/Text.h"
+
+namespace logtest {
+namespace {
+
+const std::string StopBanner = "============Stop log===============\r\n\r\n";
+
+// ---------------------------------------------------------------------------
+// Which calls reach the file.
+struct ModeCase {
+  const char* Name;
+  TLogMode Mode;
+  TLogLevel Level;
+  const char* ExpectedLine;  // null: nothing at all, not even a folder or banner
+};
+
+class LogModeTest : public LogTest, public ::testing::WithParamInterface<ModeCase> {};
+
+TEST_P(LogModeTest, WritesOnlyTheLevelsTheModeLetsPass) {
+  const ModeCase& Case = GetParam();
+  SetLogMode(Case.Mode);
+  WriteLog(u"Text", u"", Case.Level);
+  if (Case.ExpectedLine == nullptr) {
+    EXPECT_FALSE(fs::exists(VendorFolder()));
+    EXPECT_FALSE(LogLevelPasses(Case.Level));
+  } else {
+    EXPECT_EQ(LogContent(), ExpectedStartBanner() + TimestampText(TestNow) + Case.ExpectedLine);
+    EXPECT_TRUE(LogLevelPasses(Case.Level));
+  }
+}
+
+const ModeCase ModeCases[] = {
+    {"OffDropsErrors", TLogMode::lmOff, TLogLevel::llError, nullptr},
+    {"ErrorsDropsDebug", TLogMode::lmErrors, TLogLevel::llDebug, nullptr},
+    {"ErrorsDropsInfo", TLogMode::lmErrors, TLogLevel::llInfo, nullptr},
+    {"ErrorsKeepsErrors", TLogMode::lmErrors, TLogLevel::llError, "\tERROR\tText\r\n"},
+    {"InfoDropsDebug", TLogMode::lmInfo, TLogLevel::llDebug, nullptr},
+    {"InfoKeepsInfo", TLogMode::lmInfo, TLogLevel::llInfo, "\tINFO\tText\r\n"},
+    {"InfoKeepsErrors", TLogMode::lmInfo, TLogLevel::llError, "\tERROR\tText\r\n"},
+    {"AllKeepsDebug", TLogMode::lmAll, TLogLevel::llDebug, "\tDEBUG\tText\r\n"},
+    {"UnknownModeDropsErrors", static_cast<TLogMode>(7), TLogLevel::llError, nullptr},
+    {"UnknownLevelDropped", TLogMode::lmAll, static_cast<TLogLevel>(9), nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(Modes, LogModeTest, ::testing::ValuesIn(ModeCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+// ---------------------------------------------------------------------------
+// The line layout.
+struct FormatCase {
+  const char* Name;
+  std::u16string_view Text;
+  std::u16string_view Data;
+  TLogLevel Level;
+  const char* ExpectedAfterTimestamp;
+};
+
+class LogLineFormatTest : public LogTest, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(LogLineFormatTest, LaysOutLevelTextAndData) {
+  const FormatCase& Case = GetParam();
+  EXPECT_EQ(ToUtf8(FormatLogLine(Case.Text, Case.Data, Case.Level)),
+            TimestampText(TestNow) + Case.ExpectedAfterTimestamp);
+}
+
+const FormatCase FormatCases[] = {
+    {"ErrorWithData", u"Exception", u"Division by zero", TLogLevel::llError, "\tERROR\tException: \tDivision by zero"},
+    {"EmptyDataLeavesOutSeparator", u"> Open", u"", TLogLevel::llDebug, "\tDEBUG\t> Open"},
+    {"BlankDataKeepsSeparator", u"Info", u"   ", TLogLevel::llInfo, "\tINFO\tInfo: \t"},
+    {"TrimsBlanksTabsAndBreaks", u" \t Text\r\n", u"\n data \t", TLogLevel::llDebug, "\tDEBUG\tText: \tdata"},
+    {"KeepsInnerBlanks", u"a  b", u"c\td", TLogLevel::llDebug, "\tDEBUG\ta  b: \tc\td"},
+    {"EmptyText", u"", u"x", TLogLevel::llError, "\tERROR\t: \tx"},
+    {"Cyrillic", u"Ошибка", u"нет связи", TLogLevel::llError, "\tERROR\tОшибка: \tнет связи"},
+};
+INSTANTIATE_TEST_SUITE_P(Lines, LogLineFormatTest, ::testing::ValuesIn(FormatCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST_F(LogTest, TimestampIsZeroPadded) {
+  TestNow = MakeTime(2025, 1, 2, 3, 4, 5, 6);
+  const std::string Separator = ToUtf8(os::TimeSeparator());
+  EXPECT_EQ(ToUtf8(FormatLogLine(u"t", u"", TLogLevel::llInfo)),
+            "2025.01.02 03" + Separator + "04" + Separator + "05.006\tINFO\tt");
+}
+
+// ---------------------------------------------------------------------------
+// Banners and the file itself.
+TEST_F(LogTest, FileIsUtf8WithoutByteOrderMarkWithCrLf) {
+  SetLogMode(TLogMode::lmAll);
+  WriteLog(u"Ключ", u"", TLogLevel::llDebug);
+  WriteLog(u"second", u"", TLogLevel::llDebug);
+  const std::string Stamp = TimestampText(TestNow);
+  EXPECT_EQ(LogContent(), ExpectedStartBanner() + Stamp + "\tDEBUG\t\xD0\x9A\xD0\xBB\xD1\x8E\xD1\x87\r\n" + Stamp +
+                              "\tDEBUG\tsecond\r\n");
+}
+
+TEST_F(LogTest, SwitchingOffAppendsStopLineOnceAndDropsLaterLines) {
+  SetLogMode(TLogMode::lmAll);
+  WriteLog(u"line", u"", TLogLevel::llDebug);
+  const std::string Written = ExpectedStartBanner() + TimestampText(TestNow) + "\tDEBUG\tline\r\n";
+  SetLogMode(TLogMode::lmOff);
+  EXPECT_EQ(LogContent(), Written + StopBanner);
+  SetLogMode(TLogMode::lmOff);
+  WriteLog(u"dropped", u"", TLogLevel::llError);
+  EXPECT_EQ(LogContent(), Written + StopBanner);
+  EXPECT_EQ(GetLogMode(), TLogMode::lmOff);
+}
+
+TEST_F(LogTest, SwitchingOnAgainStartsANewBannerWithTheNextLine) {
+  SetLogMode(TLogMode::lmAll);
+  WriteLog(u"first", u"", TLogLevel::llDebug);
+  SetLogMode(TLogMode::lmOff);
+  SetLogMode(TLogMode::lmAll);
+  const std::string BeforeNextLine = LogContent();
+  WriteLog(u"second", u"", TLogLevel::llDebug);
+  EXPECT_EQ(LogContent(), BeforeNextLine + ExpectedStartBanner() + TimestampText(TestNow) + "\tDEBUG\tsecond\r\n");
+}
+
+TEST_F(LogTest, SwitchingBetweenWritingModesWritesNothing) {
+  SetLogMode(TLogMode::lmAll);
+  WriteLog(u"line", u"", TLogLevel::llDebug);
+  const std::string Written = LogContent();
+  SetLogMode(TLogMode::lmErrors);
+  SetLogMode(TLogMode::lmInfo);
+  EXPECT_EQ(LogContent(), Written);
+}
+
+TEST_F(LogTest, StartBannerWhileOffDoesNothing) {
+  WriteStartBanner();
+  WriteStopBanner();
+  EXPECT_FALSE(fs::exists(VendorFolder()));
+}
+
+TEST_F(LogTest, LinesAcrossMidnightGoToTwoDayFilesWithOneBanner) {
+  SetLogMode(TLogMode::lmAll);
+  TestNow = MakeTime(2025, 7, 7, 23, 59, 59, 999);
+  WriteLog(u"before", u"", TLogLevel::llDebug);
+  const std::string BeforeStamp = TimestampText(TestNow);
+  TestNow = MakeTime(2025, 7, 8, 0, 0, 0, 0);
+  WriteLog(u"after", u"", TLogLevel::llDebug);
+  EXPECT_EQ(LogContent("2025.07.07"), ExpectedStartBanner() + BeforeStamp + "\tDEBUG\tbefore\r\n");
+  EXPECT_EQ(LogContent("2025.07.08"), TimestampText(TestNow) + "\tDEBUG\tafter\r\n");
+}
+
+TEST_F(LogTest, LinesAppendToAnExistingDayFile) {
+  fs::create_directories(LogFolder());
+  std::ofstream(LogFile(), std::ios::binary) << "earlier\r\n";
+  SetLogMode(TLogMode::lmAll);
+  WriteLog(u"line", u"", TLogLevel::llDebug);
+  EXPECT_EQ(LogContent(), "earlier\r\n" + ExpectedStartBanner() + TimestampText(TestNow) + "\tDEBUG\tline\r\n");
+}
+
+// ---------------------------------------------------------------------------
+// Folder and file names.
+TEST_F(LogTest, LogPathNamesAndCreatesTheFolder) {
+  const std::u16string Separator(1, os::PathSeparator());
+  const std::u16string Folder = GetLogPath(true);
+  EXPECT_EQ(Folder, LogFolder().u16string() + Separator);
+  EXPECT_TRUE(fs::is_directory(LogFolder()));
+  EXPECT_TRUE(EveryoneMayWriteIn(LogFolder()));
+  EXPECT_EQ(GetLogPath(false), LogFile().u16string());
+}
+
+struct StemCase {
+  const char* Name;
+  std::u16string_view ComponentName;
+  std::string ExpectedStem;
+};
+
+class LogStemTest : public LogTest, public ::testing::WithParamInterface<StemCase> {};
+
+TEST_P(LogStemTest, FolderAndFileAreNamedAfterTheComponentsBareName) {
+  SetLogComponentName(GetParam().ComponentName);
+  const std::string Stem = GetParam().ExpectedStem;
+  EXPECT_EQ(GetLogPath(false), (VendorFolder() / Stem / (Stem + "_2025.07.07.log")).u16string());
+}
+
+const StemCase StemCases[] = {
+    {"PlainName", u"a_orvextx1c83n", "a_orvextx1c83n"},
+    {"WithExtension", u"driver.dll", "driver"},
+    {"WithPosixFolder", u"/opt/1c/driver.so", "driver"},
+    {"WithWindowsFolder", u"C:\\1C\\AddIns\\driver.dll", "driver"},
+    {"EmptyMeansTheLibrarysOwnName", u"", fs::path(TEST_PROGRAM_NAME).stem().string()},
+};
+INSTANTIATE_TEST_SUITE_P(Stems, LogStemTest, ::testing::ValuesIn(StemCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+// ---------------------------------------------------------------------------
+// Rights and failures.
+TEST_F(LogTest, NewLogFolderIsOpenedToEveryUser) {
+  SetLogMode(TLogMode::lmAll);
+  WriteLog(u"line", u"", TLogLevel::llDebug);
+  EXPECT_TRUE(EveryoneMayWriteIn(LogFolder()));
+}
+
+TEST_F(LogTest, ExistingLogFolderKeepsItsRights) {
+  fs::create_directories(LogFolder());
+  fs::permissions(LogFolder(), fs::perms::owner_all);
+  ASSERT_FALSE(EveryoneMayWriteIn(LogFolder()));
+  SetLogMode(TLogMode::lmAll);
+  WriteLog(u"line", u"", TLogLevel::llDebug);
+  ASSERT_TRUE(fs::exists(LogFile()));
+  EXPECT_FALSE(EveryoneMayWriteIn(LogFolder()));
+}
+
+TEST_F(LogTest, UnwritableLogPlaceLosesLinesButNotTheCall) {
+  // A file where the vendor folder belongs: no folder can be made there, even by root.
+  std::ofstream(VendorFolder()) << "in the way";
+  SetLogMode(TLogMode::lmAll);
+  WriteLog(u"lost", u"", TLogLevel::llError);
+  EXPECT_THROW(GetLogPath(true), Exception);
+  SetLogMode(TLogMode::lmOff);
+  SetLogMode(TLogMode::lmAll);
+
+  // Once the place is usable the next line still gets its banner.
+  fs::remove(VendorFolder());
+  WriteLog(u"kept", u"", TLogLevel::llError);
+  EXPECT_EQ(LogContent(), ExpectedStartBanner() + TimestampText(TestNow) + "\tERROR\tkept\r\n");
+}
+
+}  // namespace
+}  // namespace logtest

@@ -1,0 +1,156 @@
+#include <elf.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "LogTestSupport.h"
+#include "logging/uVInfo.h"
+#include "platform/Os.h"
+#include "platform/Text.h"
+
+namespace logtest {
+
+fs::path UseMachineAppData(const fs::path& Scratch) {
+  ::setenv("PROGRAMDATA", Scratch.c_str(), 1);
+  return Scratch;
+}
+
+void RestoreMachineAppData() { ::unsetenv("PROGRAMDATA"); }
+
+bool EveryoneMayWriteIn(const fs::path& Folder) {
+  struct stat Info {};
+  return ::stat(Folder.c_str(), &Info) == 0 && (Info.st_mode & 0777) == 0777;
+}
+
+namespace {
+
+mode_t ModeOf(const fs::path& Path) {
+  struct stat Info {};
+  return ::stat(Path.c_str(), &Info) == 0 ? Info.st_mode & 07777 : 0;
+}
+
+class UmaskGuard {
+public:
+  explicit UmaskGuard(mode_t Mask) : FOld(::umask(Mask)) {}
+  ~UmaskGuard() { ::umask(FOld); }
+  UmaskGuard(const UmaskGuard&) = delete;
+  UmaskGuard& operator=(const UmaskGuard&) = delete;
+
+private:
+  mode_t FOld;
+};
+
+TEST_F(LogTest, NewFolderAndDayFileAreSharedWhateverTheCreatorsUmask) {
+  const UmaskGuard Strict(077);
+  SetLogMode(TLogMode::lmAll);
+  WriteLog(u"line", u"", TLogLevel::llDebug);
+  EXPECT_EQ(ModeOf(LogFolder()), 0777u);
+  EXPECT_EQ(ModeOf(LogFile()), 0666u);
+}
+
+TEST_F(LogTest, LinesFromSeveralProcessesStayWhole) {
+  constexpr int Writers = 4, LinesEach = 150;
+  SetLogMode(TLogMode::lmAll);
+  WriteStartBanner();
+  std::vector<pid_t> Children;
+  for (int Writer = 0; Writer < Writers; ++Writer) {
+    const pid_t Child = ::fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+      WriteLinesAsWriter(Writer, LinesEach);
+      ::_exit(0);  // no static destructors: the parent owns the log's stop line
+    }
+    Children.push_back(Child);
+  }
+  for (const pid_t Child : Children) {
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+    EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
+  }
+  ExpectWholeWriterLines(LogContent(), Writers, LinesEach);
+}
+
+TEST(OsPosix, DatesUseTheFixedLayout) {
+  EXPECT_EQ(os::FormatLocaleDateTime(MakeTime(2024, 3, 5, 10, 20, 30, 0), true), u"05.03.2024 10:20:30");
+  EXPECT_EQ(os::FormatLocaleDateTime(MakeTime(2024, 3, 5, 0, 0, 0, 0), false), u"05.03.2024");
+  EXPECT_EQ(os::TimeSeparator(), u":");
+}
+
+TEST(OsPosix, MachineFolderWithoutOverrideIsSharedAndSticky) {
+  ::setenv("PROGRAMDATA", "", 1);
+  const std::u16string Folder = os::MachineAppDataFolder();
+  ::unsetenv("PROGRAMDATA");
+  // Elsewhere only when /var/tmp refuses this user: then the per-user state folder.
+  if (Folder == u"/var/tmp/ProgramData") EXPECT_EQ(ModeOf("/var/tmp/ProgramData"), 01777u);
+  else EXPECT_NE(Folder.find(u"state"), std::u16string::npos);
+}
+
+TEST(OsPosix, OsTextNamesTheKernelRelease) {
+  utsname Kernel{};
+  ASSERT_EQ(::uname(&Kernel), 0);
+  const std::string Text = ToUtf8(GetOSVersionText());
+  EXPECT_NE(Text.find(std::string(" ") + Kernel.release + " ("), std::string::npos) << Text;
+  EXPECT_EQ(Text.back(), ')');
+}
+
+// ELF files whose header or section table lies about where things are.
+struct ElfDamage {
+  const char* Name;
+  void (*Apply)(std::string& Library);
+};
+
+template <class T>
+void Patch(std::string& Bytes, std::size_t Offset, T Value) {
+  if (Offset + sizeof(T) <= Bytes.size()) std::memcpy(Bytes.data() + Offset, &Value, sizeof(T));
+}
+
+Elf64_Ehdr HeaderOf(const std::string& Library) {
+  Elf64_Ehdr Header{};
+  std::memcpy(&Header, Library.data(), sizeof(Header));
+  return Header;
+}
+
+template <class T>
+void PatchEverySection(std::string& Library, std::size_t FieldOffset, T Value) {
+  const Elf64_Ehdr Header = HeaderOf(Library);
+  for (unsigned Index = 0; Index < Header.e_shnum; ++Index)
+    Patch(Library, Header.e_shoff + Index * Header.e_shentsize + FieldOffset, Value);
+}
+
+class DamagedElfTest : public ::testing::TestWithParam<ElfDamage> {};
+
+TEST_P(DamagedElfTest, GivesZeroVersionWithoutReadingOutOfBounds) {
+  const fs::path Fixture = fs::path(GetModuleFilePath()).parent_path() / VERSION_FIXTURE_NAME;
+  std::string Library = ReadFileBytes(Fixture);
+  ASSERT_GE(Library.size(), sizeof(Elf64_Ehdr));
+  GetParam().Apply(Library);
+  const fs::path Damaged = fs::temp_directory_path() / (std::string("orvex-elf-") + GetParam().Name);
+  std::ofstream(Damaged, std::ios::binary) << Library;
+  EXPECT_EQ(ReadModuleVersion(Damaged.u16string()), (TModuleVersion{0, 0, 0, 0}));
+  fs::remove(Damaged);
+}
+
+const ElfDamage ElfDamages[] = {
+    {"SectionTableBeyondTheFile",
+     [](std::string& L) { Patch<uint64_t>(L, offsetof(Elf64_Ehdr, e_shoff), ~uint64_t{0} - 8); }},
+    {"SectionTableCut", [](std::string& L) { L.resize(L.size() - 1); }},
+    {"NamesIndexOutOfRange", [](std::string& L) { Patch<uint16_t>(L, offsetof(Elf64_Ehdr, e_shstrndx), 0xFFFE); }},
+    {"SectionEntriesTooSmall", [](std::string& L) { Patch<uint16_t>(L, offsetof(Elf64_Ehdr, e_shentsize), 1); }},
+    {"ThirtyTwoBitClass", [](std::string& L) { L[EI_CLASS] = ELFCLASS32; }},
+    {"NamesBeyondTheFile",
+     [](std::string& L) { PatchEverySection<uint32_t>(L, offsetof(Elf64_Shdr, sh_name), 0xFFFFFFF0u); }},
+    {"SectionsBeyondTheFile",
+     [](std::string& L) { PatchEverySection<uint64_t>(L, offsetof(Elf64_Shdr, sh_offset), ~uint64_t{0} - 4); }},
+    {"SectionsTooShort", [](std::string& L) { PatchEverySection<uint64_t>(L, offsetof(Elf64_Shdr, sh_size), 2); }},
+};
+INSTANTIATE_TEST_SUITE_P(Elf, DamagedElfTest, ::testing::ValuesIn(ElfDamages),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+}  // namespace
+}  // namespace logtest
