@@ -1,0 +1,95 @@
+#include <windows.h>
+#include <aclapi.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "LogTestSupport.h"
+#include "logging/Common.BaseSecurity.h"
+#include "platform/Os.h"
+
+namespace logtest {
+
+// Windows decides the machine-wide folder itself: the tests use the real one
+// (inside the test prefix under Wine) and stay apart by their vendor words.
+fs::path UseMachineAppData(const fs::path&) { return fs::path(os::MachineAppDataFolder()); }
+
+void RestoreMachineAppData() {}
+
+namespace {
+
+struct TEveryoneEntries {
+  int FullAccess = 0;         // entries for Everyone carrying full rights
+  int InheritedByBoth = 0;    // of those, the ones sub-folders and files inherit
+  bool NoDacl = false;
+};
+
+TEveryoneEntries EveryoneEntriesOf(const fs::path& Folder) {
+  TEveryoneEntries Entries;
+  SID_IDENTIFIER_AUTHORITY World = SECURITY_WORLD_SID_AUTHORITY;
+  PSID Everyone = nullptr;
+  PACL Dacl = nullptr;
+  PSECURITY_DESCRIPTOR Descriptor = nullptr;
+  EXPECT_TRUE(::AllocateAndInitializeSid(&World, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &Everyone));
+  EXPECT_EQ(::GetNamedSecurityInfoW(Folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                    &Dacl, nullptr, &Descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  Entries.NoDacl = Dacl == nullptr;
+  for (DWORD Index = 0; Dacl != nullptr && Index < Dacl->AceCount; ++Index) {
+    void* Entry = nullptr;
+    if (!::GetAce(Dacl, Index, &Entry)) continue;
+    const auto* Allowed = static_cast<const ACCESS_ALLOWED_ACE*>(Entry);
+    PSID Sid = const_cast<DWORD*>(&Allowed->SidStart);
+    const bool Full = Allowed->Mask == GENERIC_ALL || (Allowed->Mask & FILE_ALL_ACCESS) == FILE_ALL_ACCESS;
+    if (Allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || !Full || !::EqualSid(Sid, Everyone)) continue;
+    ++Entries.FullAccess;
+    constexpr BYTE Both = CONTAINER_INHERIT_ACE | OBJECT_INHERIT_ACE;
+    if ((Allowed->Header.AceFlags & Both) == Both) ++Entries.InheritedByBoth;
+  }
+  ::LocalFree(Descriptor);
+  ::FreeSid(Everyone);
+  return Entries;
+}
+
+}  // namespace
+
+bool EveryoneMayWriteIn(const fs::path& Folder) {
+  const TEveryoneEntries Entries = EveryoneEntriesOf(Folder);
+  return Entries.NoDacl || Entries.InheritedByBoth > 0;
+}
+
+namespace {
+
+TEST_F(LogTest, GrantingTwiceAddsNoSecondEntry) {
+  fs::create_directories(LogFolder());
+  GrantEveryoneFullAccess(LogFolder().u16string());
+  const TEveryoneEntries Once = EveryoneEntriesOf(LogFolder());
+  GrantEveryoneFullAccess(LogFolder().u16string());
+  const TEveryoneEntries Twice = EveryoneEntriesOf(LogFolder());
+  EXPECT_GT(Once.InheritedByBoth, 0);
+  EXPECT_EQ(Twice.FullAccess, Once.FullAccess);
+}
+
+TEST_F(LogTest, AppendWaitsForAnotherWriterToLetGo) {
+  fs::create_directories(LogFolder());
+  const HANDLE Holder = ::CreateFileW(LogFile().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(Holder, INVALID_HANDLE_VALUE);
+  std::thread Release([Holder] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::CloseHandle(Holder);
+  });
+  EXPECT_EQ(os::AppendToFile(LogFile().u16string(), "after the other writer\r\n"), os::AppendResult::Ok);
+  Release.join();
+  EXPECT_EQ(LogContent(), "after the other writer\r\n");
+}
+
+TEST(OsWindows, MachineFolderIsTheCommonApplicationDataFolder) {
+  const fs::path Folder(os::MachineAppDataFolder());
+  EXPECT_TRUE(Folder.is_absolute());
+  EXPECT_TRUE(fs::is_directory(Folder));
+}
+
+}  // namespace
+}  // namespace logtest
