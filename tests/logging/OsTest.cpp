@@ -1,4 +1,5 @@
 #include <fstream>
+#include <memory>
 
 #include "LogTestSupport.h"
 #include "platform/Exception.h"
@@ -76,7 +77,8 @@ TEST(OsDates, LocaleFormatShowsDatesTheOsCannot) {
 }
 
 TEST(OsModules, AddressOutsideEveryModuleRaises) {
-  EXPECT_THROW(os::ModuleFilePath(nullptr), Exception);
+  const auto HeapObject = std::make_unique<int>(0);
+  EXPECT_THROW(os::ModuleFilePath(HeapObject.get()), Exception);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ void RestoreMachineAppData() {}
 namespace {
 
 struct TEveryoneEntries {
-  int FullAccess = 0;         // entries for Everyone carrying full rights
+  int FullAccess = 0;         // entries for Everyone that allow creating and appending files
   int InheritedByBoth = 0;    // of those, the ones sub-folders and files inherit
   bool NoDacl = false;
 };
@@ -41,7 +41,10 @@ TEveryoneEntries EveryoneEntriesOf(const fs::path& Folder) {
     if (!::GetAce(Dacl, Index, &Entry)) continue;
     const auto* Allowed = static_cast<const ACCESS_ALLOWED_ACE*>(Entry);
     PSID Sid = const_cast<DWORD*>(&Allowed->SidStart);
-    const bool Full = Allowed->Mask == GENERIC_ALL || (Allowed->Mask & FILE_ALL_ACCESS) == FILE_ALL_ACCESS;
+    // Windows may store GENERIC_ALL as given or map it to file rights (Wine leaves
+    // out the owner and rights changes); either lets everybody create and append.
+    constexpr DWORD Modify = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
+    const bool Full = Allowed->Mask == GENERIC_ALL || (Allowed->Mask & Modify) == Modify;
     if (Allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || !Full || !::EqualSid(Sid, Everyone)) continue;
     ++Entries.FullAccess;
     constexpr BYTE Both = CONTAINER_INHERIT_ACE | OBJECT_INHERIT_ACE;
