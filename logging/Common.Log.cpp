@@ -141,6 +141,7 @@ std::u16string_view LogStem() {
 std::u16string LogFolder(std::u16string_view Stem) {
   const char16_t Separator = os::PathSeparator();
   std::u16string Folder = os::MachineAppDataFolder();
+  Folder.reserve(Folder.size() + State().Vendor.size() + Stem.size() + 3);
   Folder.push_back(Separator);
   Folder += State().Vendor;
   Folder.push_back(Separator);
@@ -149,10 +150,16 @@ std::u16string LogFolder(std::u16string_view Stem) {
   return Folder;
 }
 
+// Folder, stem, "_", the date as yyyy.mm.dd, ".log".
 std::u16string LogFileName(std::u16string_view Folder, std::u16string_view Stem, const LocalDateTime& Day) {
-  std::u16string Date;
-  AppendDate(Date, Day);
-  return FormatText(u"%s%s_%s.log", {Folder, Stem, Date});
+  std::u16string File;
+  File.reserve(Folder.size() + Stem.size() + 16);
+  File += Folder;
+  File += Stem;
+  File.push_back(u'_');
+  AppendDate(File, Day);
+  File += u".log";
+  return File;
 }
 
 // Only the component's own folder is opened to everybody; the vendor folder

@@ -26,6 +26,18 @@ constexpr const char* SharedAppDataFolder = "/var/tmp/ProgramData";
 
 std::string NativePath(const std::u16string& Path) { return ToUtf8(Path); }
 
+// The log appends to the same day file line after line: converting its name
+// once per change rather than once per line is a noticeable share of a line.
+const std::string& NativePathOfRepeatedFile(const std::u16string& Path) {
+  thread_local std::u16string LastPath;
+  thread_local std::string LastNative;
+  if (Path != LastPath || LastNative.empty()) {
+    LastNative = NativePath(Path);
+    LastPath = Path;
+  }
+  return LastNative;
+}
+
 // Takes the code first: building the message may itself change errno.
 [[noreturn]] void RaiseErrno(int Code, std::u16string_view Attempt) {
   throw Exception(std::u16string(Attempt) + u": " + FromUtf8(std::generic_category().message(Code)));
@@ -176,8 +188,15 @@ std::u16string FormatLocaleDateTime(const LocalDateTime& Value, bool IncludeTime
 
 std::u16string MachineAppDataFolder() {
   const char* Override = std::getenv("PROGRAMDATA");
-  if (Override != nullptr && *Override != '\0') return WithoutTrailingSeparators(FromUtf8(Override));
-  return DefaultAppDataFolder();
+  if (Override == nullptr || *Override == '\0') return DefaultAppDataFolder();
+  // Asked for every log line; the variable practically never changes.
+  thread_local std::string LastOverride;
+  thread_local std::u16string LastFolder;
+  if (LastOverride != Override) {
+    LastFolder = WithoutTrailingSeparators(FromUtf8(Override));
+    LastOverride = Override;
+  }
+  return LastFolder;
 }
 
 char16_t PathSeparator() noexcept { return u'/'; }
@@ -193,7 +212,7 @@ bool CreateDirectories(const std::u16string& Path) {
 }
 
 AppendResult AppendToFile(const std::u16string& Path, std::string_view Bytes) {
-  const TFileDescriptor File(OpenForAppend(NativePath(Path)));
+  const TFileDescriptor File(OpenForAppend(NativePathOfRepeatedFile(Path)));
   if (File.Get() < 0) {
     const int Code = errno;
     if (Code == ENOENT) return AppendResult::FolderMissing;
