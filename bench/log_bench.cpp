@@ -81,21 +81,19 @@ void BM_WriteLogLine(benchmark::State& State) {
 }
 BENCHMARK(BM_WriteLogLine);
 
-void BM_PlainAppendOfTheSameLine(benchmark::State& State) {
+// The same bytes the writer produces, appended by Append to a file beside the log.
+void AppendTheSameLine(benchmark::State& State, void (*Append)(const fs::path&, const std::string&)) {
   const LogPlace Place;
   const fs::path File = fs::path(GetLogPath(true)) / "plain.log";
   const std::string Bytes = ToUtf8(FormatLogLine(LineText, LineData, TLogLevel::llDebug)) + "\r\n";
-  for (auto _ : State) PlainAppend(File, Bytes);
+  for (auto _ : State) Append(File, Bytes);
 }
+
+void BM_PlainAppendOfTheSameLine(benchmark::State& State) { AppendTheSameLine(State, PlainAppend); }
 BENCHMARK(BM_PlainAppendOfTheSameLine);
 
 #ifndef _WIN32
-void BM_PlainLockedAppendOfTheSameLine(benchmark::State& State) {
-  const LogPlace Place;
-  const fs::path File = fs::path(GetLogPath(true)) / "plain.log";
-  const std::string Bytes = ToUtf8(FormatLogLine(LineText, LineData, TLogLevel::llDebug)) + "\r\n";
-  for (auto _ : State) PlainLockedAppend(File, Bytes);
-}
+void BM_PlainLockedAppendOfTheSameLine(benchmark::State& State) { AppendTheSameLine(State, PlainLockedAppend); }
 BENCHMARK(BM_PlainLockedAppendOfTheSameLine);
 #endif
 
