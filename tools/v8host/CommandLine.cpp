@@ -1,0 +1,324 @@
+#include "tools/v8host/CommandLine.h"
+
+#include <memory>
+#include <optional>
+
+#include "platform/Text.h"
+#include "tools/v8host/HostComponent.h"
+#include "tools/v8host/HostFailure.h"
+#include "tools/v8host/HostReport.h"
+#include "tools/v8host/HostSystem.h"
+
+namespace v8host {
+
+namespace {
+
+struct Options {
+  bool Json = false;
+  bool Help = false;
+  std::u16string Class;
+  std::u16string Locale = u"ru_RU";
+  std::u16string Library;
+  std::string Command;
+  std::vector<std::string> Rest;
+};
+
+struct Step {
+  std::string Command;
+  std::u16string Name;
+  std::vector<HostValue> Args;
+};
+
+[[noreturn]] void RaiseUsage(const std::string& Message) {
+  throw HostFailure(FailureKind::BadArgument, FromUtf8(Message));
+}
+
+std::string OptionValue(const std::vector<std::string>& Args, std::size_t& Index) {
+  if (Index + 1 >= Args.size()) RaiseUsage(Args[Index] + " needs a value");
+  return Args[++Index];
+}
+
+Options ParseOptions(const std::vector<std::string>& Args) {
+  Options Parsed;
+  std::size_t Index = 0;
+  for (; Index < Args.size() && Args[Index].starts_with("--"); ++Index) {
+    const std::string& Option = Args[Index];
+    if (Option == "--json") {
+      Parsed.Json = true;
+    } else if (Option == "--help") {
+      Parsed.Help = true;
+      return Parsed;
+    } else if (Option == "--class") {
+      Parsed.Class = FromUtf8(OptionValue(Args, Index));
+    } else if (Option == "--locale") {
+      Parsed.Locale = FromUtf8(OptionValue(Args, Index));
+    } else {
+      RaiseUsage("unknown option " + Option);
+    }
+  }
+  if (Index + 2 > Args.size()) RaiseUsage("a library and a command are needed");
+  Parsed.Library = FromUtf8(Args[Index]);
+  Parsed.Command = Args[Index + 1];
+  Parsed.Rest.assign(Args.begin() + static_cast<std::ptrdiff_t>(Index + 2), Args.end());
+  return Parsed;
+}
+
+void ExpectWordCount(const std::vector<std::string>& Words, std::size_t Least, std::size_t Most, const char* Form) {
+  if (Words.size() < Least || Words.size() > Most) RaiseUsage(std::string("expected: ") + Form);
+}
+
+// Words: the command, the name, the values.
+Step ParseStep(const std::vector<std::string>& Words) {
+  const std::string& Command = Words.empty() ? std::string() : Words[0];
+  if (Command == "call") {
+    ExpectWordCount(Words, 2, Words.size(), "call METHOD [VALUE...]");
+  } else if (Command == "get") {
+    ExpectWordCount(Words, 2, 2, "get PROPERTY");
+  } else if (Command == "set") {
+    ExpectWordCount(Words, 3, 3, "set PROPERTY VALUE");
+  } else {
+    RaiseUsage("unknown command \"" + Command + "\" (call, get or set)");
+  }
+  Step Parsed{Command, FromUtf8(Words[1]), {}};
+  for (std::size_t Index = 2; Index < Words.size(); ++Index) Parsed.Args.push_back(ParseValue(Words[Index]));
+  return Parsed;
+}
+
+std::string_view WithoutLineEnd(std::string_view Line) {
+  while (!Line.empty() && (Line.back() == '\r' || Line.back() == ' ' || Line.back() == '\t')) Line.remove_suffix(1);
+  while (!Line.empty() && (Line.front() == ' ' || Line.front() == '\t')) Line.remove_prefix(1);
+  return Line;
+}
+
+std::vector<Step> ParseScript(const std::u16string& Path) {
+  std::string Content = ReadWholeFile(Path);
+  if (Content.starts_with("\xEF\xBB\xBF")) Content.erase(0, 3);
+  std::vector<Step> Steps;
+  std::size_t LineNumber = 0;
+  for (std::size_t Start = 0; Start <= Content.size();) {
+    const std::size_t End = std::min(Content.find('\n', Start), Content.size());
+    const std::string_view Line = WithoutLineEnd(std::string_view(Content).substr(Start, End - Start));
+    Start = End + 1;
+    ++LineNumber;
+    if (Line.empty() || Line.front() == '#') continue;
+    try {
+      Steps.push_back(ParseStep(SplitScriptLine(Line)));
+    } catch (const HostFailure& Failure) {
+      throw HostFailure(Failure.Kind(), Path + u":" + IntToText(static_cast<int64_t>(LineNumber)) + u": " + Failure.Message());
+    }
+  }
+  return Steps;
+}
+
+std::vector<Step> StepsOf(const Options& Parsed) {
+  if (Parsed.Command == "info") {
+    ExpectWordCount(Parsed.Rest, 0, 0, "info");
+    return {};
+  }
+  if (Parsed.Command == "run") {
+    ExpectWordCount(Parsed.Rest, 1, 1, "run SCRIPT");
+    return ParseScript(FromUtf8(Parsed.Rest[0]));
+  }
+  std::vector<std::string> Words{Parsed.Command};
+  Words.insert(Words.end(), Parsed.Rest.begin(), Parsed.Rest.end());
+  return {ParseStep(Words)};
+}
+
+int ExitCodeOf(FailureKind Kind) noexcept {
+  switch (Kind) {
+    case FailureKind::BadArgument: return ExitBadArgument;
+    case FailureKind::Refused: return ExitRefused;
+    case FailureKind::LoadFailed:
+    case FailureKind::UnknownClass: return ExitLoadFailed;
+    case FailureKind::UnknownName: return ExitUnknownName;
+  }
+  return ExitRefused;
+}
+
+// One run of the command, from loading the library to the memory report.
+class HostRun {
+public:
+  HostRun(const Options& Parsed, std::ostream& Out, std::ostream& Err) : FOptions(Parsed), FOut(Out), FErr(Err) {
+    FReport.Library = Parsed.Library;
+  }
+
+  int Execute() {
+    try {
+      const std::vector<Step> Steps = StepsOf(FOptions);
+      Load();
+      if (FOptions.Command == "info") {
+        CollectInfo();
+      } else {
+        RunSteps(Steps);
+      }
+    } catch (const HostFailure& Failure) {
+      Fail(ExitCodeOf(Failure.Kind()), Failure.Message());
+    } catch (...) {
+      Fail(ExitRefused, CurrentExceptionMessage());
+    }
+    ReportMemory();
+    if (FOptions.Json) FOut << RunJson(FReport);
+    return FReport.ExitCode;
+  }
+
+private:
+  void Load() { FLibrary = std::make_unique<AddInLibrary>(FOptions.Library); }
+
+  ComponentSetup Setup() { return {FMemory, FConnection, true, true, FOptions.Locale}; }
+
+  ClassReport DescribeClass(const std::u16string& Name) {
+    ClassReport Class{Name, false, std::nullopt, {}, {}};
+    std::unique_ptr<Component> Object;
+    try {
+      Object = std::make_unique<Component>(*FLibrary, Name, Setup());
+    } catch (const HostFailure& Failure) {
+      if (Failure.Kind() != FailureKind::UnknownClass) throw;
+      return Class;
+    }
+    Class.Created = true;
+    Class.Extension = Object->ExtensionName();
+    Class.Methods = Object->Methods();
+    Class.Properties = Object->Properties();
+    return Class;
+  }
+
+  void CollectInfo() {
+    InfoReport Info{FLibrary->ClassNames(), FLibrary->AttachType(), {}};
+    const std::vector<std::u16string> Names =
+        FOptions.Class.empty() ? FLibrary->ClassList() : std::vector<std::u16string>{FOptions.Class};
+    for (const std::u16string& Name : Names) Info.Classes.push_back(DescribeClass(Name));
+    if (!FOptions.Json) PrintInfo(FOut, Info);
+    FReport.Info = std::move(Info);
+  }
+
+  std::u16string ChosenClass() const {
+    if (!FOptions.Class.empty()) return FOptions.Class;
+    const std::vector<std::u16string> Names = FLibrary->ClassList();
+    if (Names.empty()) throw HostFailure(FailureKind::UnknownClass, u"The library names no class");
+    return Names.front();
+  }
+
+  CallOutcome Perform(Component& Object, const Step& Action) {
+    if (Action.Command == "call") return Object.Call(Action.Name, Action.Args);
+    const HostLong Number = Object.PropNumber(Action.Name);
+    return Action.Command == "get" ? Object.GetProperty(Number) : Object.SetProperty(Number, Action.Args.front());
+  }
+
+  void RunSteps(const std::vector<Step>& Steps) {
+    FReport.Class = ChosenClass();
+    Component Object(*FLibrary, FReport.Class, Setup());
+    for (const Step& Action : Steps) {
+      StepReport Done{Action.Command, Action.Name, Action.Args, Perform(Object, Action)};
+      if (!Done.Outcome.Ok) FReport.ExitCode = ExitRefused;
+      if (!FOptions.Json) PrintStep(FOut, Done);
+      FReport.Steps.push_back(std::move(Done));
+    }
+  }
+
+  void Fail(int Code, const std::u16string& Message) {
+    FReport.ExitCode = Code;
+    FReport.Error = Message;
+    FErr << "v8host: " << ToUtf8(Message) << "\n";
+    if (Code == ExitBadArgument) FErr << "Run v8host --help for the usage.\n";
+  }
+
+  void ReportMemory() {
+    if (!FLibrary) return;
+    const MemoryReport Memory = MemoryReportOf(FMemory);
+    FReport.Memory = Memory;
+    FErr << "v8host: " << MemoryLine(Memory) << "\n";
+    if (!Memory.Clean() && FReport.ExitCode == ExitOk) FReport.ExitCode = ExitMemory;
+  }
+
+  const Options& FOptions;
+  std::ostream& FOut;
+  std::ostream& FErr;
+  RunReport FReport;
+  // Declared before the library: blocks the library kept are freed only after it is unloaded.
+  HostMemoryManager FMemory;
+  HostConnection FConnection;
+  std::unique_ptr<AddInLibrary> FLibrary;
+};
+
+}  // namespace
+
+std::string UsageText() {
+  return "usage: v8host [--json] [--class NAME] [--locale CODE] LIBRARY COMMAND\n"
+         "\n"
+         "Loads LIBRARY like the platform does, creates one component of the class\n"
+         "NAME (default: the first class the library names) and runs COMMAND on it.\n"
+         "\n"
+         "commands:\n"
+         "  info                  class names, attach type, every class's methods\n"
+         "                        (both names, parameters, defaults, return value)\n"
+         "                        and properties (both names, access)\n"
+         "  call METHOD [VALUE...]  call a method by its English or Russian name;\n"
+         "                        prints the return value, every parameter after\n"
+         "                        the call and every AddError\n"
+         "  get PROPERTY          read a property\n"
+         "  set PROPERTY VALUE    write a property\n"
+         "  run SCRIPT            run the call/get/set lines of SCRIPT, one per line,\n"
+         "                        on one component ('#' starts a comment line;\n"
+         "                        double quotes group words with blanks)\n"
+         "\n"
+         "values:\n"
+         "  empty  text:ABC  int:42  int64:9000000000  num:1.5  bool:true\n"
+         "  date:2024-03-05  date:2024-03-05T10:20:30\n"
+         "  anything else is text. Missing parameters get the method's default\n"
+         "  value or stay empty.\n"
+         "\n"
+         "options:\n"
+         "  --json     one JSON object on standard output\n"
+         "  --class    the class to create\n"
+         "  --locale   the locale handed to the component (default ru_RU)\n"
+         "\n"
+         "At the end, standard error reports the host memory blocks the library left\n"
+         "allocated and its frees of blocks the host never handed out.\n"
+         "\n"
+         "exit codes: 0 success, 1 a call answered false, 2 bad arguments,\n"
+         "3 library, export or class missing, 4 unknown method or property,\n"
+         "5 host memory left allocated or freed wrongly\n";
+}
+
+std::vector<std::string> SplitScriptLine(std::string_view Line) {
+  std::vector<std::string> Words;
+  std::string Word;
+  bool InWord = false;
+  bool Quoted = false;
+  for (std::size_t Index = 0; Index < Line.size(); ++Index) {
+    const char Character = Line[Index];
+    if (Quoted && Character == '\\' && Index + 1 < Line.size()) {
+      Word += Line[++Index];
+    } else if (Character == '"') {
+      Quoted = !Quoted;
+      InWord = true;
+    } else if (!Quoted && (Character == ' ' || Character == '\t')) {
+      if (InWord) Words.push_back(std::move(Word));
+      Word.clear();
+      InWord = false;
+    } else {
+      Word += Character;
+      InWord = true;
+    }
+  }
+  if (Quoted) RaiseUsage("a double quote is not closed");
+  if (InWord) Words.push_back(std::move(Word));
+  return Words;
+}
+
+int RunCommandLine(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err) {
+  Options Parsed;
+  try {
+    Parsed = ParseOptions(Args);
+  } catch (const HostFailure& Failure) {
+    Err << "v8host: " << ToUtf8(Failure.Message()) << "\n" << UsageText();
+    return ExitBadArgument;
+  }
+  if (Parsed.Help) {
+    Out << UsageText();
+    return ExitOk;
+  }
+  return HostRun(Parsed, Out, Err).Execute();
+}
+
+}  // namespace v8host

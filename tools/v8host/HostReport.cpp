@@ -1,0 +1,335 @@
+#include "tools/v8host/HostReport.h"
+
+#include <cstdio>
+
+#include "platform/Text.h"
+
+namespace v8host {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// A JSON text built in order; commas are placed by the writer.
+class JsonWriter {
+public:
+  void BeginObject() { Open('{'); }
+  void EndObject() { Close('}'); }
+  void BeginArray() { Open('['); }
+  void EndArray() { Close(']'); }
+  void Key(std::string_view Name) {
+    Separate();
+    Quote(Name);
+    FText += ':';
+    FAfterKey = true;
+  }
+  void String(std::string_view Value) {
+    Separate();
+    Quote(Value);
+  }
+  void String(std::u16string_view Value) { String(std::string_view(ToUtf8(Value))); }
+  void Number(long long Value) {
+    Separate();
+    FText += std::to_string(Value);
+  }
+  void Bool(bool Value) {
+    Separate();
+    FText += Value ? "true" : "false";
+  }
+  void Null() {
+    Separate();
+    FText += "null";
+  }
+  const std::string& Text() const noexcept { return FText; }
+
+private:
+  void Open(char Bracket) {
+    Separate();
+    FText += Bracket;
+    FFirst.push_back(true);
+  }
+  void Close(char Bracket) {
+    FText += Bracket;
+    FFirst.pop_back();
+  }
+  void Separate() {
+    if (FAfterKey) {
+      FAfterKey = false;
+      return;
+    }
+    if (FFirst.empty()) return;
+    if (!FFirst.back()) FText += ',';
+    FFirst.back() = false;
+  }
+  void Quote(std::string_view Value) {
+    FText += '"';
+    for (const char Character : Value) Escape(Character);
+    FText += '"';
+  }
+  void Escape(char Character) {
+    switch (Character) {
+      case '"': FText += "\\\""; return;
+      case '\\': FText += "\\\\"; return;
+      case '\n': FText += "\\n"; return;
+      case '\r': FText += "\\r"; return;
+      case '\t': FText += "\\t"; return;
+      default: break;
+    }
+    if (static_cast<unsigned char>(Character) < 0x20) {
+      char Code[8];
+      std::snprintf(Code, sizeof Code, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(Character)));
+      FText += Code;
+      return;
+    }
+    FText += Character;
+  }
+
+  std::string FText;
+  std::vector<bool> FFirst;
+  bool FAfterKey = false;
+};
+
+void WriteValue(JsonWriter& Json, const HostValue& Value) {
+  Json.BeginObject();
+  Json.Key("type");
+  Json.String(TypeWord(Value));
+  Json.Key("value");
+  Json.String(ValueWord(Value));
+  Json.EndObject();
+}
+
+void WriteValues(JsonWriter& Json, const std::vector<HostValue>& Values) {
+  Json.BeginArray();
+  for (const HostValue& Value : Values) WriteValue(Json, Value);
+  Json.EndArray();
+}
+
+void WriteErrors(JsonWriter& Json, const std::vector<HostError>& Errors) {
+  Json.BeginArray();
+  for (const HostError& Error : Errors) {
+    Json.BeginObject();
+    Json.Key("code");
+    Json.Number(Error.Code);
+    Json.Key("source");
+    Json.String(Error.Source);
+    Json.Key("description");
+    Json.String(Error.Description);
+    Json.Key("status");
+    Json.Number(Error.Status);
+    Json.EndObject();
+  }
+  Json.EndArray();
+}
+
+void WriteStep(JsonWriter& Json, const StepReport& Step) {
+  Json.BeginObject();
+  Json.Key("command");
+  Json.String(Step.Command);
+  Json.Key("name");
+  Json.String(Step.Name);
+  Json.Key("args");
+  WriteValues(Json, Step.Args);
+  Json.Key("ok");
+  Json.Bool(Step.Outcome.Ok);
+  if (Step.Outcome.Return) {
+    Json.Key(Step.Command == "call" ? "return" : "value");
+    WriteValue(Json, *Step.Outcome.Return);
+  }
+  if (Step.Command == "call") {
+    Json.Key("params");
+    WriteValues(Json, Step.Outcome.Params);
+  }
+  Json.Key("errors");
+  WriteErrors(Json, Step.Outcome.Errors);
+  Json.EndObject();
+}
+
+void WriteMethod(JsonWriter& Json, const MethodInfo& Method) {
+  Json.BeginObject();
+  Json.Key("number");
+  Json.Number(Method.Number);
+  Json.Key("name");
+  Json.String(Method.Name);
+  Json.Key("localName");
+  Json.String(Method.LocalName);
+  Json.Key("params");
+  Json.Number(Method.ParamCount);
+  Json.Key("hasRetVal");
+  Json.Bool(Method.HasRetVal);
+  Json.Key("defaults");
+  Json.BeginArray();
+  for (const auto& Default : Method.Defaults) {
+    if (Default) {
+      WriteValue(Json, *Default);
+    } else {
+      Json.Null();
+    }
+  }
+  Json.EndArray();
+  Json.EndObject();
+}
+
+void WriteProperty(JsonWriter& Json, const PropertyInfo& Property) {
+  Json.BeginObject();
+  Json.Key("number");
+  Json.Number(Property.Number);
+  Json.Key("name");
+  Json.String(Property.Name);
+  Json.Key("localName");
+  Json.String(Property.LocalName);
+  Json.Key("readable");
+  Json.Bool(Property.Readable);
+  Json.Key("writable");
+  Json.Bool(Property.Writable);
+  Json.EndObject();
+}
+
+void WriteClass(JsonWriter& Json, const ClassReport& Class) {
+  Json.BeginObject();
+  Json.Key("name");
+  Json.String(Class.Name);
+  Json.Key("created");
+  Json.Bool(Class.Created);
+  Json.Key("extension");
+  if (Class.Extension) {
+    Json.String(*Class.Extension);
+  } else {
+    Json.Null();
+  }
+  Json.Key("methods");
+  Json.BeginArray();
+  for (const MethodInfo& Method : Class.Methods) WriteMethod(Json, Method);
+  Json.EndArray();
+  Json.Key("properties");
+  Json.BeginArray();
+  for (const PropertyInfo& Property : Class.Properties) WriteProperty(Json, Property);
+  Json.EndArray();
+  Json.EndObject();
+}
+
+void WriteInfo(JsonWriter& Json, const InfoReport& Info) {
+  Json.Key("classNames");
+  Json.String(Info.ClassNames);
+  Json.Key("attachType");
+  Json.Number(Info.AttachType);
+  Json.Key("classes");
+  Json.BeginArray();
+  for (const ClassReport& Class : Info.Classes) WriteClass(Json, Class);
+  Json.EndArray();
+}
+
+void WriteMemory(JsonWriter& Json, const MemoryReport& Memory) {
+  Json.BeginObject();
+  Json.Key("leftBlocks");
+  Json.Number(static_cast<long long>(Memory.LeftBlocks));
+  Json.Key("leftBytes");
+  Json.Number(static_cast<long long>(Memory.LeftBytes));
+  Json.Key("badFrees");
+  Json.Number(static_cast<long long>(Memory.BadFrees));
+  Json.EndObject();
+}
+
+// ---------------------------------------------------------------------------
+std::string JoinValues(const std::vector<HostValue>& Values) {
+  std::string Text;
+  for (const HostValue& Value : Values) Text += (Text.empty() ? "" : " ") + FormatValue(Value);
+  return Text;
+}
+
+std::string ErrorLine(const HostError& Error) {
+  return "  AddError: code " + std::to_string(Error.Code) + ", source \"" + ToUtf8(Error.Source) +
+         "\", description \"" + ToUtf8(Error.Description) + "\", status " + std::to_string(Error.Status);
+}
+
+std::string Plural(HostLong Count, const char* Word) {
+  return std::to_string(Count) + " " + Word + (Count == 1 ? "" : "s");
+}
+
+void PrintMethod(std::ostream& Out, const MethodInfo& Method) {
+  Out << "    " << Method.Number << " " << ToUtf8(Method.Name) << " / " << ToUtf8(Method.LocalName) << ": "
+      << Plural(Method.ParamCount, "parameter") << (Method.HasRetVal ? ", returns a value" : ", no return value")
+      << "\n";
+  for (std::size_t Param = 0; Param < Method.Defaults.size(); ++Param) {
+    if (Method.Defaults[Param]) Out << "      default of parameter " << Param << ": " << FormatValue(*Method.Defaults[Param]) << "\n";
+  }
+}
+
+void PrintProperty(std::ostream& Out, const PropertyInfo& Property) {
+  const char* Access = Property.Readable && Property.Writable ? "read, write"
+                       : Property.Readable                    ? "read only"
+                       : Property.Writable                    ? "write only"
+                                                              : "no access";
+  Out << "    " << Property.Number << " " << ToUtf8(Property.Name) << " / " << ToUtf8(Property.LocalName) << ": "
+      << Access << "\n";
+}
+
+void PrintClass(std::ostream& Out, const ClassReport& Class) {
+  Out << "class " << ToUtf8(Class.Name);
+  if (!Class.Created) {
+    Out << ": the library created no component of this class\n";
+    return;
+  }
+  Out << " (extension " << (Class.Extension ? ToUtf8(*Class.Extension) : std::string("none")) << ")\n";
+  Out << "  methods: " << Class.Methods.size() << "\n";
+  for (const MethodInfo& Method : Class.Methods) PrintMethod(Out, Method);
+  Out << "  properties: " << Class.Properties.size() << "\n";
+  for (const PropertyInfo& Property : Class.Properties) PrintProperty(Out, Property);
+}
+
+}  // namespace
+
+MemoryReport MemoryReportOf(const HostMemoryManager& Memory) {
+  return {Memory.LiveBlocks(), Memory.LiveBytes(), Memory.BadFrees()};
+}
+
+void PrintStep(std::ostream& Out, const StepReport& Step) {
+  Out << Step.Command << " " << ToUtf8(Step.Name);
+  if (!Step.Args.empty()) Out << " " << JoinValues(Step.Args);
+  Out << " -> " << (Step.Outcome.Ok ? "true" : "false") << "\n";
+  if (Step.Outcome.Return) Out << (Step.Command == "call" ? "  return: " : "  value: ") << FormatValue(*Step.Outcome.Return) << "\n";
+  for (std::size_t Index = 0; Index < Step.Outcome.Params.size(); ++Index)
+    Out << "  param " << Index << ": " << FormatValue(Step.Outcome.Params[Index]) << "\n";
+  for (const HostError& Error : Step.Outcome.Errors) Out << ErrorLine(Error) << "\n";
+}
+
+void PrintInfo(std::ostream& Out, const InfoReport& Info) {
+  Out << "class names: " << ToUtf8(Info.ClassNames) << "\n";
+  Out << "attach type: " << Info.AttachType << "\n";
+  for (const ClassReport& Class : Info.Classes) PrintClass(Out, Class);
+}
+
+std::string MemoryLine(const MemoryReport& Memory) {
+  return "host memory: " + std::to_string(Memory.LeftBlocks) + " block(s) of " + std::to_string(Memory.LeftBytes) +
+         " byte(s) left allocated by the library, " + std::to_string(Memory.BadFrees) + " bad free(s)";
+}
+
+std::string RunJson(const RunReport& Run) {
+  JsonWriter Json;
+  Json.BeginObject();
+  Json.Key("library");
+  Json.String(Run.Library);
+  if (!Run.Class.empty()) {
+    Json.Key("class");
+    Json.String(Run.Class);
+  }
+  if (Run.Info) WriteInfo(Json, *Run.Info);
+  if (!Run.Steps.empty()) {
+    Json.Key("steps");
+    Json.BeginArray();
+    for (const StepReport& Step : Run.Steps) WriteStep(Json, Step);
+    Json.EndArray();
+  }
+  if (Run.Memory) {
+    Json.Key("memory");
+    WriteMemory(Json, *Run.Memory);
+  }
+  if (Run.Error) {
+    Json.Key("error");
+    Json.String(*Run.Error);
+  }
+  Json.Key("exitCode");
+  Json.Number(Run.ExitCode);
+  Json.EndObject();
+  return Json.Text() + "\n";
+}
+
+}  // namespace v8host
