@@ -1,0 +1,44 @@
+#include "HostTestSupport.h"
+
+#include "platform/Os.h"
+#include "platform/Text.h"
+
+namespace hosttest {
+
+std::u16string BesideTestProgram(const char* FileName) {
+  const std::u16string Program = os::ModuleFilePath(reinterpret_cast<const void*>(&BesideTestProgram));
+  const std::size_t Separator = Program.find_last_of(u"/\\");
+  return Program.substr(0, Separator + 1) + FromUtf8(FileName);
+}
+
+const AddInLibrary& FixtureLibrary() {
+  static const AddInLibrary Library(BesideTestProgram(HOST_FIXTURE_NAME));
+  return Library;
+}
+
+Component& HostSession::Open(std::u16string_view ClassName) { return Open(ClassName, true, true); }
+
+Component& HostSession::Open(std::u16string_view ClassName, bool GiveConnection, bool GiveMemory) {
+  FObject = std::make_unique<Component>(FixtureLibrary(), ClassName,
+                                        ComponentSetup{Memory, Connection, GiveConnection, GiveMemory, u"ru_RU"});
+  return *FObject;
+}
+
+void HostSession::TearDown() {
+  FObject.reset();
+  EXPECT_EQ(Memory.LiveBlocks(), 0u) << "host memory blocks the library kept";
+  EXPECT_EQ(Memory.BadFrees(), 0u) << "frees of blocks the host never handed out";
+}
+
+int32_t HostSession::CallCount() {
+  const CallOutcome Outcome = FObject->GetProperty(Prop(u"CallCount"));
+  const int32_t* Count = Outcome.Return ? std::get_if<int32_t>(&*Outcome.Return) : nullptr;
+  return Count ? *Count : -1;
+}
+
+HostError OnlyError(const CallOutcome& Outcome) {
+  EXPECT_EQ(Outcome.Errors.size(), 1u);
+  return Outcome.Errors.empty() ? HostError{} : Outcome.Errors.front();
+}
+
+}  // namespace hosttest
