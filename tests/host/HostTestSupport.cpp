@@ -11,9 +11,12 @@ std::u16string BesideTestProgram(const char* FileName) {
   return Program.substr(0, Separator + 1) + FromUtf8(FileName);
 }
 
+// Kept loaded until the process ends, as the platform keeps an add-in for its
+// whole session: the log writer inside keeps its state in a block it never
+// frees, which an unload at exit would turn into a reported leak.
 const AddInLibrary& FixtureLibrary() {
-  static const AddInLibrary Library(BesideTestProgram(HOST_FIXTURE_NAME));
-  return Library;
+  static const AddInLibrary* const Library = new AddInLibrary(BesideTestProgram(HOST_FIXTURE_NAME));
+  return *Library;
 }
 
 Component& HostSession::Open(std::u16string_view ClassName) { return Open(ClassName, true, true); }
