@@ -169,17 +169,18 @@ std::vector<PropertyInfo> Component::Properties() {
   return List;
 }
 
-HostLong Component::MethodNumber(std::u16string_view Name) {
-  const HostLong Number = FindMethod(Name);
-  if (Number < 0) throw HostFailure(FailureKind::UnknownName, u"The component has no method \"" + std::u16string(Name) + u"\"");
+namespace {
+HostLong Found(HostLong Number, std::u16string_view Kind, std::u16string_view Name) {
+  if (Number < 0)
+    throw HostFailure(FailureKind::UnknownName,
+                      u"The component has no " + std::u16string(Kind) + u" \"" + std::u16string(Name) + u"\"");
   return Number;
 }
+}  // namespace
 
-HostLong Component::PropNumber(std::u16string_view Name) {
-  const HostLong Number = FindProp(Name);
-  if (Number < 0) throw HostFailure(FailureKind::UnknownName, u"The component has no property \"" + std::u16string(Name) + u"\"");
-  return Number;
-}
+HostLong Component::MethodNumber(std::u16string_view Name) { return Found(FindMethod(Name), u"method", Name); }
+
+HostLong Component::PropNumber(std::u16string_view Name) { return Found(FindProp(Name), u"property", Name); }
 
 // ---------------------------------------------------------------------------
 std::vector<V8Variant> Component::RecordsFor(const std::vector<HostValue>& Args) {

@@ -39,6 +39,22 @@ public:
     Separate();
     FText += "null";
   }
+  void TextField(std::string_view Name, std::string_view Value) {
+    Key(Name);
+    String(Value);
+  }
+  void TextField(std::string_view Name, std::u16string_view Value) {
+    Key(Name);
+    String(Value);
+  }
+  void NumberField(std::string_view Name, long long Value) {
+    Key(Name);
+    Number(Value);
+  }
+  void BoolField(std::string_view Name, bool Value) {
+    Key(Name);
+    Bool(Value);
+  }
   const std::string& Text() const noexcept { return FText; }
 
 private:
@@ -90,10 +106,8 @@ private:
 
 void WriteValue(JsonWriter& Json, const HostValue& Value) {
   Json.BeginObject();
-  Json.Key("type");
-  Json.String(TypeWord(Value));
-  Json.Key("value");
-  Json.String(ValueWord(Value));
+  Json.TextField("type", TypeWord(Value));
+  Json.TextField("value", ValueWord(Value));
   Json.EndObject();
 }
 
@@ -107,14 +121,10 @@ void WriteErrors(JsonWriter& Json, const std::vector<HostError>& Errors) {
   Json.BeginArray();
   for (const HostError& Error : Errors) {
     Json.BeginObject();
-    Json.Key("code");
-    Json.Number(Error.Code);
-    Json.Key("source");
-    Json.String(Error.Source);
-    Json.Key("description");
-    Json.String(Error.Description);
-    Json.Key("status");
-    Json.Number(Error.Status);
+    Json.NumberField("code", Error.Code);
+    Json.TextField("source", Error.Source);
+    Json.TextField("description", Error.Description);
+    Json.NumberField("status", Error.Status);
     Json.EndObject();
   }
   Json.EndArray();
@@ -122,14 +132,11 @@ void WriteErrors(JsonWriter& Json, const std::vector<HostError>& Errors) {
 
 void WriteStep(JsonWriter& Json, const StepReport& Step) {
   Json.BeginObject();
-  Json.Key("command");
-  Json.String(Step.Command);
-  Json.Key("name");
-  Json.String(Step.Name);
+  Json.TextField("command", Step.Command);
+  Json.TextField("name", Step.Name);
   Json.Key("args");
   WriteValues(Json, Step.Args);
-  Json.Key("ok");
-  Json.Bool(Step.Outcome.Ok);
+  Json.BoolField("ok", Step.Outcome.Ok);
   if (Step.Outcome.Return) {
     Json.Key(Step.Command == "call" ? "return" : "value");
     WriteValue(Json, *Step.Outcome.Return);
@@ -145,16 +152,11 @@ void WriteStep(JsonWriter& Json, const StepReport& Step) {
 
 void WriteMethod(JsonWriter& Json, const MethodInfo& Method) {
   Json.BeginObject();
-  Json.Key("number");
-  Json.Number(Method.Number);
-  Json.Key("name");
-  Json.String(Method.Name);
-  Json.Key("localName");
-  Json.String(Method.LocalName);
-  Json.Key("params");
-  Json.Number(Method.ParamCount);
-  Json.Key("hasRetVal");
-  Json.Bool(Method.HasRetVal);
+  Json.NumberField("number", Method.Number);
+  Json.TextField("name", Method.Name);
+  Json.TextField("localName", Method.LocalName);
+  Json.NumberField("params", Method.ParamCount);
+  Json.BoolField("hasRetVal", Method.HasRetVal);
   Json.Key("defaults");
   Json.BeginArray();
   for (const auto& Default : Method.Defaults) {
@@ -170,25 +172,18 @@ void WriteMethod(JsonWriter& Json, const MethodInfo& Method) {
 
 void WriteProperty(JsonWriter& Json, const PropertyInfo& Property) {
   Json.BeginObject();
-  Json.Key("number");
-  Json.Number(Property.Number);
-  Json.Key("name");
-  Json.String(Property.Name);
-  Json.Key("localName");
-  Json.String(Property.LocalName);
-  Json.Key("readable");
-  Json.Bool(Property.Readable);
-  Json.Key("writable");
-  Json.Bool(Property.Writable);
+  Json.NumberField("number", Property.Number);
+  Json.TextField("name", Property.Name);
+  Json.TextField("localName", Property.LocalName);
+  Json.BoolField("readable", Property.Readable);
+  Json.BoolField("writable", Property.Writable);
   Json.EndObject();
 }
 
 void WriteClass(JsonWriter& Json, const ClassReport& Class) {
   Json.BeginObject();
-  Json.Key("name");
-  Json.String(Class.Name);
-  Json.Key("created");
-  Json.Bool(Class.Created);
+  Json.TextField("name", Class.Name);
+  Json.BoolField("created", Class.Created);
   Json.Key("extension");
   if (Class.Extension) {
     Json.String(*Class.Extension);
@@ -207,10 +202,8 @@ void WriteClass(JsonWriter& Json, const ClassReport& Class) {
 }
 
 void WriteInfo(JsonWriter& Json, const InfoReport& Info) {
-  Json.Key("classNames");
-  Json.String(Info.ClassNames);
-  Json.Key("attachType");
-  Json.Number(Info.AttachType);
+  Json.TextField("classNames", Info.ClassNames);
+  Json.NumberField("attachType", Info.AttachType);
   Json.Key("classes");
   Json.BeginArray();
   for (const ClassReport& Class : Info.Classes) WriteClass(Json, Class);
@@ -219,12 +212,9 @@ void WriteInfo(JsonWriter& Json, const InfoReport& Info) {
 
 void WriteMemory(JsonWriter& Json, const MemoryReport& Memory) {
   Json.BeginObject();
-  Json.Key("leftBlocks");
-  Json.Number(static_cast<long long>(Memory.LeftBlocks));
-  Json.Key("leftBytes");
-  Json.Number(static_cast<long long>(Memory.LeftBytes));
-  Json.Key("badFrees");
-  Json.Number(static_cast<long long>(Memory.BadFrees));
+  Json.NumberField("leftBlocks", static_cast<long long>(Memory.LeftBlocks));
+  Json.NumberField("leftBytes", static_cast<long long>(Memory.LeftBytes));
+  Json.NumberField("badFrees", static_cast<long long>(Memory.BadFrees));
   Json.EndObject();
 }
 
@@ -305,11 +295,9 @@ std::string MemoryLine(const MemoryReport& Memory) {
 std::string RunJson(const RunReport& Run) {
   JsonWriter Json;
   Json.BeginObject();
-  Json.Key("library");
-  Json.String(Run.Library);
+  Json.TextField("library", Run.Library);
   if (!Run.Class.empty()) {
-    Json.Key("class");
-    Json.String(Run.Class);
+    Json.TextField("class", Run.Class);
   }
   if (Run.Info) WriteInfo(Json, *Run.Info);
   if (!Run.Steps.empty()) {
@@ -323,11 +311,9 @@ std::string RunJson(const RunReport& Run) {
     WriteMemory(Json, *Run.Memory);
   }
   if (Run.Error) {
-    Json.Key("error");
-    Json.String(*Run.Error);
+    Json.TextField("error", *Run.Error);
   }
-  Json.Key("exitCode");
-  Json.Number(Run.ExitCode);
+  Json.NumberField("exitCode", Run.ExitCode);
   Json.EndObject();
   return Json.Text() + "\n";
 }

@@ -166,33 +166,30 @@ HostValue ParseValue(std::string_view Argument) {
   return FromUtf8(Argument);
 }
 
-std::string TypeWord(const HostValue& Value) {
-  return std::visit(Overloaded{
-                        [](std::monostate) { return std::string("empty"); },
-                        [](const std::u16string&) { return std::string("text"); },
-                        [](int32_t) { return std::string("int"); },
-                        [](int64_t) { return std::string("int64"); },
-                        [](double) { return std::string("num"); },
-                        [](bool) { return std::string("bool"); },
-                        [](HostDate) { return std::string("date"); },
-                        [](HostOther) { return std::string("other"); },
-                    },
-                    Value);
-}
+namespace {
+struct ValueWords {
+  std::string Type;
+  std::string Value;
+};
 
-std::string ValueWord(const HostValue& Value) {
+ValueWords WordsOf(const HostValue& Value) {
   return std::visit(Overloaded{
-                        [](std::monostate) { return std::string(); },
-                        [](const std::u16string& Text) { return ToUtf8(Text); },
-                        [](int32_t Number) { return std::to_string(Number); },
-                        [](int64_t Number) { return std::to_string(Number); },
-                        [](double Number) { return ToUtf8(FloatToText(Number)); },
-                        [](bool Flag) { return std::string(Flag ? "true" : "false"); },
-                        [](HostDate Date) { return FormatDate(Date); },
-                        [](HostOther Other) { return TypeCodeName(Other.Type); },
+                        [](std::monostate) { return ValueWords{"empty", ""}; },
+                        [](const std::u16string& Text) { return ValueWords{"text", ToUtf8(Text)}; },
+                        [](int32_t Number) { return ValueWords{"int", std::to_string(Number)}; },
+                        [](int64_t Number) { return ValueWords{"int64", std::to_string(Number)}; },
+                        [](double Number) { return ValueWords{"num", ToUtf8(FloatToText(Number))}; },
+                        [](bool Flag) { return ValueWords{"bool", Flag ? "true" : "false"}; },
+                        [](HostDate Date) { return ValueWords{"date", FormatDate(Date)}; },
+                        [](HostOther Other) { return ValueWords{"other", TypeCodeName(Other.Type)}; },
                     },
                     Value);
 }
+}  // namespace
+
+std::string TypeWord(const HostValue& Value) { return WordsOf(Value).Type; }
+
+std::string ValueWord(const HostValue& Value) { return WordsOf(Value).Value; }
 
 std::string FormatValue(const HostValue& Value) {
   if (std::holds_alternative<std::monostate>(Value)) return "empty";
