@@ -18,6 +18,7 @@ protected:
   void TearDown() override {
     Open().SetProperty(Prop(u"LogEnabled"), false);
     HostSession::TearDown();
+    RestoreMachineDataFolder();
   }
   // What this test added to the day's file.
   std::string Added() const { return Content().substr(FBefore); }

@@ -42,7 +42,8 @@ private:
 HostError OnlyError(const CallOutcome& Outcome);
 
 // Platform parts (HostTestEnv.*.cpp): points the machine-wide data folder at a
-// fresh temporary folder where the platform lets a test choose it.
+// fresh temporary folder where the platform lets a test choose it, and back.
 void UseTemporaryMachineDataFolder();
+void RestoreMachineDataFolder();
 
 }  // namespace hosttest
