@@ -19,6 +19,16 @@ const AddInLibrary& FixtureLibrary() {
   return *Library;
 }
 
+namespace {
+// Loaded before any test, so that the command-line tests, which load and unload
+// the add-in themselves, never unload it either.
+class FixtureLoaded : public ::testing::Environment {
+public:
+  void SetUp() override { FixtureLibrary(); }
+};
+[[maybe_unused]] ::testing::Environment* const LoadFixture = ::testing::AddGlobalTestEnvironment(new FixtureLoaded);
+}  // namespace
+
 Component& HostSession::Open(std::u16string_view ClassName) { return Open(ClassName, true, true); }
 
 Component& HostSession::Open(std::u16string_view ClassName, bool GiveConnection, bool GiveMemory) {
