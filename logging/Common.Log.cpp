@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <new>
 
 #include "logging/Common.BaseSecurity.h"
 #include "logging/uVInfo.h"
@@ -25,9 +26,12 @@ struct TLogState {
 
 // Created on first use and never destroyed: the library's start-up code sets the
 // vendor word from other units' static initialisers, and other units' static
-// destructors may still log after this unit's unload step has run.
+// destructors may still log after this unit's unload step has run. It lives in
+// static storage, so unloading the library leaves no heap block behind; the
+// unload step releases the strings.
 TLogState& State() {
-  static TLogState* const Instance = new TLogState;
+  alignas(TLogState) static unsigned char Storage[sizeof(TLogState)];
+  static TLogState* const Instance = new (Storage) TLogState;
   return *Instance;
 }
 
@@ -198,7 +202,12 @@ struct TLogUnload {
   TLogUnload() = default;
   TLogUnload(const TLogUnload&) = delete;
   TLogUnload& operator=(const TLogUnload&) = delete;
-  ~TLogUnload() { SetLogMode(TLogMode::lmOff); }
+  ~TLogUnload() {
+    SetLogMode(TLogMode::lmOff);
+    TLogState& Log = State();
+    std::u16string().swap(Log.Vendor);
+    std::u16string().swap(Log.ComponentName);
+  }
 };
 const TLogUnload Unload;
 
