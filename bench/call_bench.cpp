@@ -77,3 +77,4 @@ void BM_DirectCall(benchmark::State& State) {
 BENCHMARK(BM_DirectCall);
 BENCHMARK(BM_HostCallLoggingOff);
 BENCHMARK(BM_HostCallLoggingOn);
+BENCHMARK_MAIN();

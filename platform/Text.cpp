@@ -105,7 +105,14 @@ std::string_view WithoutPlusSign(std::string_view Ascii) {
 std::string ToUtf8(std::u16string_view Text) {
   std::string Out;
   Out.reserve(Text.size());
-  for (std::size_t I = 0; I < Text.size();) AppendUtf8(Out, NextCodePointUtf16(Text, I));
+  for (std::size_t I = 0; I < Text.size();) {
+    // Log lines are mostly ASCII: copy such runs without decoding.
+    if (Text[I] < 0x80) {
+      Out += static_cast<char>(Text[I++]);
+    } else {
+      AppendUtf8(Out, NextCodePointUtf16(Text, I));
+    }
+  }
   return Out;
 }
 
@@ -228,19 +235,22 @@ std::u16string FloatToText(double Value) {
   }
   while (Digits.size() > 1 && Digits.back() == '0') Digits.pop_back();
 
-  std::string Out = Negative ? "-" : "";
+  // Built by appending: GCC 12 sees false overlaps in chains of string sums.
+  std::string Out;
+  if (Negative) Out += '-';
   if (Exponent >= 15 || Exponent < -5) {
     Out += Digits[0];
-    if (Digits.size() > 1) Out += "." + Digits.substr(1);
-    Out += "E" + std::to_string(Exponent);
+    if (Digits.size() > 1) Out.append(1, '.').append(Digits, 1);
+    Out += 'E';
+    Out += std::to_string(Exponent);
   } else if (Exponent < 0) {
-    Out += "0." + std::string(static_cast<std::size_t>(-Exponent - 1), '0') + Digits;
+    Out.append("0.").append(static_cast<std::size_t>(-Exponent - 1), '0').append(Digits);
   } else {
     const auto IntDigits = static_cast<std::size_t>(Exponent) + 1;
     if (Digits.size() <= IntDigits) {
-      Out += Digits + std::string(IntDigits - Digits.size(), '0');
+      Out.append(Digits).append(IntDigits - Digits.size(), '0');
     } else {
-      Out += Digits.substr(0, IntDigits) + "." + Digits.substr(IntDigits);
+      Out.append(Digits, 0, IntDigits).append(1, '.').append(Digits, IntDigits);
     }
   }
   return AsciiToU16(Out);
