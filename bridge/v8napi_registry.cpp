@@ -14,28 +14,26 @@ V8Variant* TDefParamList::AddParam(int32_t Num) {
   return TempParam;
 }
 
-void TDefParamList::AddInt(int32_t V, int32_t ParamNum) {
-  V8Variant* Value = AddParam(ParamNum);
-  Value->vt = VTYPE_I4;
-  Value->lVal = V;
+namespace {
+template <class T>
+void StorePlain(V8Variant& Value, uint16_t Type, T V8Variant::*Member, T V) {
+  Value.vt = Type;
+  Value.*Member = V;
 }
+}  // namespace
+
+void TDefParamList::AddInt(int32_t V, int32_t ParamNum) { StorePlain(*AddParam(ParamNum), VTYPE_I4, &V8Variant::lVal, V); }
 
 void TDefParamList::AddDouble(double V, int32_t ParamNum) {
-  V8Variant* Value = AddParam(ParamNum);
-  Value->vt = VTYPE_R8;
-  Value->dblVal = V;
+  StorePlain(*AddParam(ParamNum), VTYPE_R8, &V8Variant::dblVal, V);
 }
 
 void TDefParamList::AddBool(bool V, int32_t ParamNum) {
-  V8Variant* Value = AddParam(ParamNum);
-  Value->vt = VTYPE_BOOL;
-  Value->bVal = V;
+  StorePlain(*AddParam(ParamNum), VTYPE_BOOL, &V8Variant::bVal, V);
 }
 
 void TDefParamList::AddDate(double V, int32_t ParamNum) {
-  V8Variant* Value = AddParam(ParamNum);
-  Value->vt = VTYPE_DATE;
-  Value->date = V;
+  StorePlain(*AddParam(ParamNum), VTYPE_DATE, &V8Variant::date, V);
 }
 
 void TDefParamList::AddWString(std::u16string_view V, int32_t ParamNum) {

@@ -53,6 +53,13 @@ bool SetNarrow(TV8MemoryManager* MM, V8Variant& V, uint16_t Type, const char* By
   return true;
 }
 
+template <class T>
+void SetPlain(TV8MemoryManager* MM, V8Variant& V, uint16_t Type, T V8Variant::*Member, T Value) noexcept {
+  V8ClearVar(MM, V);
+  V.vt = Type;
+  V.*Member = Value;
+}
+
 [[noreturn]] void RaiseInvalidFloatOperation() {
   throw Exception(std::u16string(u"Invalid floating point operation"));
 }
@@ -167,33 +174,23 @@ void V8ClearVar(TV8MemoryManager* MM, V8Variant& V) noexcept {
 }
 
 void V8SetBool(TV8MemoryManager* MM, V8Variant& V, bool Value) noexcept {
-  V8ClearVar(MM, V);
-  V.vt = VTYPE_BOOL;
-  V.bVal = Value;
+  SetPlain(MM, V, VTYPE_BOOL, &V8Variant::bVal, Value);
 }
 
 void V8SetInt(TV8MemoryManager* MM, V8Variant& V, int32_t Value) noexcept {
-  V8ClearVar(MM, V);
-  V.vt = VTYPE_I4;
-  V.lVal = Value;
+  SetPlain(MM, V, VTYPE_I4, &V8Variant::lVal, Value);
 }
 
 void V8SetInt64(TV8MemoryManager* MM, V8Variant& V, int64_t Value) noexcept {
-  V8ClearVar(MM, V);
-  V.vt = VTYPE_I8;
-  V.llVal = Value;
+  SetPlain(MM, V, VTYPE_I8, &V8Variant::llVal, Value);
 }
 
 void V8SetDouble(TV8MemoryManager* MM, V8Variant& V, double Value) noexcept {
-  V8ClearVar(MM, V);
-  V.vt = VTYPE_R8;
-  V.dblVal = Value;
+  SetPlain(MM, V, VTYPE_R8, &V8Variant::dblVal, Value);
 }
 
 void V8SetDate(TV8MemoryManager* MM, V8Variant& V, double Value) noexcept {
-  V8ClearVar(MM, V);
-  V.vt = VTYPE_DATE;
-  V.date = Value;
+  SetPlain(MM, V, VTYPE_DATE, &V8Variant::date, Value);
 }
 
 V8Char* V8DupWString(TV8MemoryManager* MM, std::u16string_view Value) noexcept {
