@@ -1,0 +1,33 @@
+#pragma once
+// Where COM has in-process servers, we have provider libraries: a shared
+// library that creates automation objects for the ProgIDs registered to it.
+// Only used where there is no COM (Linux); on Windows a provider is a real
+// in-process COM server instead.
+//
+// A provider exports, with C linkage:
+//   automation::Object* OrvexCreateAutomationObject(const char16_t* ProgId);
+// It answers a new object the caller owns (deleted through the virtual
+// destructor), or null for a ProgId it does not provide; it may throw an
+// Exception for a class it provides but cannot create. The provider and the
+// caller share the C++ runtime, as both are built by this project.
+#include <string>
+#include <string_view>
+#include "platform/Automation.h"
+
+namespace automation {
+
+inline constexpr char kProviderEntryName[] = "OrvexCreateAutomationObject";
+using ProviderEntry = Object* (*)(const char16_t* ProgId);
+
+// The class registry: a folder with one entry per ProgID naming the provider
+// library's absolute path. The folder is ORVEX_AUTOMATION_REGISTRY when that
+// variable is set (tests and demos register privately there), else the
+// machine-wide /etc/orvex/automation.
+std::u16string RegistryFolder();
+
+// The registration step a provider offers, like an in-process server's
+// self-registration. Registering again replaces the entry.
+void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath);
+void UnregisterClass(std::u16string_view ProgId);
+
+}  // namespace automation
