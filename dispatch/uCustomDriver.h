@@ -1,0 +1,335 @@
+#pragma once
+// The base of every driver class: the export tables that say which members the
+// host may reach, their registration, the one property accessor, and the
+// success and failure endings of the exported methods.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+#include "bridge/v8napi.h"
+#include "equipment/uEquipmentErrors.h"
+#include "platform/Exception.h"
+#include "platform/Text.h"
+
+class TCustomDriver;
+
+// ---------------------------------------------------------------------------
+// The last call's outcome, as GetLastError reports it.
+struct TResult {
+  int32_t ErrorCode = 0;
+  std::u16string ErrorDescription;
+  bool BoolResult = true;
+
+  void Clear();
+  void SetError(std::u16string_view ADescription, int32_t AErrorCode);
+  // 0 after a success; the recorded code, or the general failure code when none was given.
+  int32_t GetIntResult() const noexcept;
+};
+
+// The kind of a setting's value as the settings document names it.
+enum class TValueKind : uint8_t { vkString = 0, vkNumber = 1, vkBoolean = 2, vkUnknown = 3 };
+// "String", "Number", "Boolean", "Unknown"; raises "Enum value unacceptable" otherwise.
+std::u16string ValueKindToStr(TValueKind Kind);
+
+// How the property accessor converts a property's C++ type.
+enum class TPropKind : uint8_t { pkInteger, pkFloat, pkBoolean, pkEnumeration, pkString, pkOther };
+
+namespace exports {
+
+template <class T>
+inline constexpr bool IsCharacter =
+    std::is_same_v<T, char> || std::is_same_v<T, signed char> || std::is_same_v<T, unsigned char> ||
+    std::is_same_v<T, wchar_t> || std::is_same_v<T, char8_t> || std::is_same_v<T, char16_t> ||
+    std::is_same_v<T, char32_t>;
+
+template <class T>
+inline constexpr bool IsText = std::is_same_v<T, std::u16string> || std::is_same_v<T, std::string> ||
+                               std::is_same_v<T, std::wstring>;
+
+template <class T>
+constexpr TPropKind PropKindOf() {
+  if constexpr (std::is_same_v<T, bool>) return TPropKind::pkBoolean;
+  else if constexpr (IsCharacter<T>) return TPropKind::pkOther;
+  else if constexpr (std::is_integral_v<T>) return TPropKind::pkInteger;
+  else if constexpr (std::is_floating_point_v<T>) return TPropKind::pkFloat;
+  else if constexpr (std::is_enum_v<T>) return TPropKind::pkEnumeration;
+  else if constexpr (IsText<T>) return TPropKind::pkString;
+  else return TPropKind::pkOther;
+}
+
+// The settings form's kind: characters count as text here, unlike in the accessor.
+template <class T>
+constexpr TValueKind ValueKindOf() {
+  if constexpr (std::is_same_v<T, bool>) return TValueKind::vkBoolean;
+  else if constexpr (IsCharacter<T> || IsText<T>) return TValueKind::vkString;
+  else if constexpr (std::is_arithmetic_v<T>) return TValueKind::vkNumber;
+  else return TValueKind::vkUnknown;
+}
+
+}  // namespace exports
+
+// ---------------------------------------------------------------------------
+// Export metadata. Each driver class lists its own exports in declaration order
+// and chains to its base class's table.
+using TPropRead = void (*)(TCustomDriver& Self, V8Variant& Value);
+using TPropWrite = void (*)(TCustomDriver& Self, const V8Variant& Value);
+using TActionRun = void (*)(TCustomDriver& Self);
+
+struct TExportMethod {
+  std::u16string_view Name;     // the member's identifier
+  std::u16string_view NameLoc;  // the Russian name
+  int32_t ParamCount = 0;
+  TV8CallAsFunc Execute = nullptr;
+};
+
+struct TExportProp {
+  std::u16string_view Name;
+  std::u16string_view NameLoc;
+  std::u16string_view Caption;   // the label in the settings form
+  std::u16string_view DefValue;  // the form's default, as text
+  bool ReadOnly = false;
+  TPropKind Kind = TPropKind::pkOther;
+  TValueKind ValueKind = TValueKind::vkUnknown;
+  TPropRead Read = nullptr;
+  TPropWrite Write = nullptr;  // null only for a read-only property
+};
+
+struct TExportAction {
+  std::u16string_view Name;
+  std::u16string_view Caption;
+  TActionRun Run = nullptr;
+};
+
+struct TExportTable {
+  const TExportTable* Base = nullptr;
+  std::span<const TExportMethod> Methods;
+  std::span<const TExportProp> Props;
+  std::span<const TExportAction> Actions;
+};
+
+// Visits every entry of one kind, the most derived class first, declaration
+// order within a class.
+template <class Entry, class Visit>
+void ForEachExport(const TExportTable& Table, std::span<const Entry> TExportTable::*Entries, Visit&& Visitor) {
+  for (const TExportTable* Level = &Table; Level; Level = Level->Base) {
+    for (const Entry& Item : Level->*Entries) Visitor(Item);
+  }
+}
+
+// ---------------------------------------------------------------------------
+class TCustomDriver : public TV8UserObject {
+public:
+  TCustomDriver();
+  ~TCustomDriver() override;
+
+  // The exports of this class and its ancestors. Every driver class declares
+  // both: the static one for registration, the virtual one for the accessor.
+  static const TExportTable& Exports();
+  virtual const TExportTable& ObjectExports() const { return Exports(); }
+
+  const TResult& LastResult() const noexcept { return FLastResult; }
+
+  void SetSuccessResult(V8Variant* RetValue);
+  void SetExceptionResult(std::u16string_view Message, V8Variant* RetValue, int32_t AErrorCode);
+  void SetExceptionResult(const Exception& E, V8Variant* RetValue, int32_t AErrorCode);
+
+  // The accessor the registry holds for every exported property.
+  static bool PropertyGetSet(TV8UserObject& Self, const std::u16string& PropName, V8Variant* propValue, bool Get,
+                             TV8AddInDefBaseEx*& v8);
+  bool PropertyGetSet(std::u16string_view PropName, V8Variant& propValue, bool Get);
+  // Sets a property by its English or Russian name in any letter case.
+  bool PropertySet(std::u16string_view PropName, const V8Variant& propValue);
+
+  // Registers the class under the extension name; the host sees the same text
+  // as class name and as extension name.
+  template <class TClass>
+  static TClassReg& RegisterClass(std::u16string_view AExtension, TV8UserClass Factory = &NewDriver<TClass>) {
+    static_assert(std::is_same_v<decltype(&TClass::ObjectExports), const TExportTable& (TClass::*)() const>,
+                  "a registered driver class overrides ObjectExports to answer its own table");
+    return RegisterExports(Factory, TClass::Exports(), AExtension);
+  }
+  template <class TClass>
+  static void RegisterDriver(std::u16string_view AExtension, TV8UserClass Factory = &NewDriver<TClass>) {
+    RegisterClass<TClass>(AExtension, Factory);
+    CompleteDriverRegistration(AExtension);
+  }
+  static TClassReg& RegisterExports(TV8UserClass Factory, const TExportTable& Table, std::u16string_view AExtension);
+  static const std::u16string& ExtensionName();
+
+  template <class TClass>
+  static std::unique_ptr<TV8UserObject> NewDriver() {
+    return std::make_unique<TClass>();
+  }
+
+protected:
+  // The common ending of an exported method: Body's failure, whatever it is,
+  // becomes the last result with the general failure code and a false return
+  // value; the method answers true to the bridge either way.
+  template <class Body>
+  bool RunGuarded(V8Variant* RetValue, Body&& Work) {
+    try {
+      Work();
+      SetSuccessResult(RetValue);
+    } catch (...) {
+      SetExceptionResult(CurrentExceptionMessage(), RetValue, kErrorCodeFailure);
+    }
+    return true;
+  }
+  // Output parameters; a host that refuses the memory for a text fails the call.
+  void SetTextParam(V8Variant& Param, std::u16string_view Text);
+
+private:
+  static void CompleteDriverRegistration(std::u16string_view AExtension);
+  // Exactly one of ReadInto and WriteFrom is given.
+  bool AccessProperty(std::u16string_view PropName, V8Variant* ReadInto, const V8Variant* WriteFrom);
+  TResult FLastResult;
+};
+
+// Raises the failure that ends a host call made with fewer parameters than
+// the method reads.
+[[noreturn]] void RaiseTooFewParameters(int32_t Expected, int32_t Passed);
+
+// The file version as "%d.%d.%d.%d"; the library's own file when FileName is empty.
+std::u16string ModuleVersionText(std::u16string_view FileName);
+std::u16string ModuleFileName();
+
+// ---------------------------------------------------------------------------
+// Entry builders. The thunks turn a member function or accessor pair into the
+// uniform pointers the registry and the accessor call.
+namespace exports {
+
+template <class T>
+struct MemberOf;
+template <class C, class R, class... A>
+struct MemberOf<R (C::*)(A...)> {
+  using Class = C;
+};
+template <class C, class R, class... A>
+struct MemberOf<R (C::*)(A...) const> {
+  using Class = C;
+  using Value = std::remove_cvref_t<R>;
+};
+
+// A host call with fewer records than the method reads is malformed: it fails
+// through the normal failure ending, before the method can read past the array.
+template <auto Member, int32_t Count>
+bool MethodThunk(TV8UserObject& Self, V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
+                 TV8AddInDefBaseEx*& v8) {
+  using TClass = typename MemberOf<decltype(Member)>::Class;
+  auto& Driver = static_cast<TClass&>(Self);
+  if (Count > 0 && (!Params || ParamCount < Count)) {
+    try {
+      RaiseTooFewParameters(Count, Params ? ParamCount : 0);
+    } catch (const Exception& E) {
+      Driver.SetExceptionResult(E, RetValue, kErrorCodeFailure);
+    }
+    return true;
+  }
+  return (Driver.*Member)(RetValue, Params, ParamCount, v8);
+}
+
+[[noreturn]] void RaisePropertyTypeUnacceptable();
+[[noreturn]] void RaiseValueTypeUnacceptable();
+void WriteTextValue(TCustomDriver& Self, V8Variant& Value, std::u16string_view Text);
+
+// Text properties may hold UTF-16, UTF-8 or the platform's wide strings.
+template <class T>
+std::u16string TextToU16(const T& Text) {
+  if constexpr (std::is_same_v<T, std::u16string>) return Text;
+  else if constexpr (std::is_same_v<T, std::string>) return FromUtf8(Text);
+  else return FromWide(Text);
+}
+template <class T>
+T TextFromU16(std::u16string Text) {
+  if constexpr (std::is_same_v<T, std::u16string>) return Text;
+  else if constexpr (std::is_same_v<T, std::string>) return ToUtf8(Text);
+  else return ToWide(Text);
+}
+
+template <auto Getter>
+void ReadThunk(TCustomDriver& Self, V8Variant& Value) {
+  using Traits = MemberOf<decltype(Getter)>;
+  using TValue = typename Traits::Value;
+  const auto& Driver = static_cast<typename Traits::Class&>(Self);
+  constexpr TPropKind Kind = PropKindOf<TValue>();
+  if constexpr (Kind == TPropKind::pkInteger) {
+    Self.V8SetInt(Value, static_cast<int32_t>((Driver.*Getter)()));
+  } else if constexpr (Kind == TPropKind::pkFloat) {
+    Self.V8SetDouble(Value, static_cast<double>((Driver.*Getter)()));
+  } else if constexpr (Kind == TPropKind::pkBoolean) {
+    Self.V8SetBool(Value, (Driver.*Getter)());
+  } else if constexpr (Kind == TPropKind::pkString) {
+    WriteTextValue(Self, Value, TextToU16((Driver.*Getter)()));
+  } else {
+    RaisePropertyTypeUnacceptable();
+  }
+}
+
+template <auto Getter, auto Setter>
+void WriteThunk(TCustomDriver& Self, const V8Variant& Value) {
+  using TValue = typename MemberOf<decltype(Getter)>::Value;
+  auto& Driver = static_cast<typename MemberOf<decltype(Setter)>::Class&>(Self);
+  constexpr TPropKind Kind = PropKindOf<TValue>();
+  if constexpr (Kind == TPropKind::pkInteger) {
+    (Driver.*Setter)(static_cast<TValue>(V8AsInt(Value)));
+  } else if constexpr (Kind == TPropKind::pkFloat) {
+    (Driver.*Setter)(static_cast<TValue>(V8AsDouble(Value)));
+  } else if constexpr (Kind == TPropKind::pkBoolean) {
+    (Driver.*Setter)(V8AsBool(Value));
+  } else if constexpr (Kind == TPropKind::pkString) {
+    if (!V8IsString(Value)) RaiseValueTypeUnacceptable();
+    (Driver.*Setter)(TextFromU16<TValue>(V8AsWString(Value)));
+  } else {
+    RaisePropertyTypeUnacceptable();
+  }
+}
+
+template <auto Member, int32_t Count>
+constexpr TExportMethod Method(std::u16string_view Name, std::u16string_view NameLoc) {
+  return {Name, NameLoc, Count, &MethodThunk<Member, Count>};
+}
+
+template <auto Getter, auto Setter>
+constexpr TExportProp Property(std::u16string_view Name, std::u16string_view NameLoc, std::u16string_view Caption,
+                               std::u16string_view DefValue, bool ReadOnly) {
+  using TValue = typename MemberOf<decltype(Getter)>::Value;
+  return {Name,     NameLoc,          Caption, DefValue, ReadOnly, PropKindOf<TValue>(), ValueKindOf<TValue>(),
+          &ReadThunk<Getter>, &WriteThunk<Getter, Setter>};
+}
+
+template <auto Getter>
+constexpr TExportProp ReadOnlyProperty(std::u16string_view Name, std::u16string_view NameLoc,
+                                       std::u16string_view Caption, std::u16string_view DefValue) {
+  using TValue = typename MemberOf<decltype(Getter)>::Value;
+  return {Name, NameLoc, Caption, DefValue, true, PropKindOf<TValue>(), ValueKindOf<TValue>(), &ReadThunk<Getter>,
+          nullptr};
+}
+
+template <auto Member>
+void ActionThunk(TCustomDriver& Self) {
+  (static_cast<typename MemberOf<decltype(Member)>::Class&>(Self).*Member)();
+}
+
+template <auto Member>
+constexpr TExportAction Action(std::u16string_view Name, std::u16string_view Caption) {
+  return {Name, Caption, &ActionThunk<Member>};
+}
+
+}  // namespace exports
+
+// The English name of an export is its member's identifier, letter for letter:
+// these spell it once. A property Name is read by GetName and written by SetName.
+// The cast picks the host-method form where a plain member shares the name.
+#define ORVEX_EXPORT_METHOD(Class, Name, NameLoc, ParamCount)                                              \
+  ::exports::Method<static_cast<bool (Class::*)(V8Variant*, V8Variant*, int32_t, TV8AddInDefBaseEx*&)>(    \
+                        &Class::Name),                                                                    \
+                    ParamCount>(u"" #Name, NameLoc)
+#define ORVEX_EXPORT_PROPERTY(Class, Name, NameLoc, Caption, DefValue, ReadOnly) \
+  ::exports::Property<&Class::Get##Name, &Class::Set##Name>(u"" #Name, NameLoc, Caption, DefValue, ReadOnly)
+#define ORVEX_EXPORT_READONLY_PROPERTY(Class, Name, NameLoc, Caption, DefValue) \
+  ::exports::ReadOnlyProperty<&Class::Get##Name>(u"" #Name, NameLoc, Caption, DefValue)
+#define ORVEX_EXPORT_ACTION(Class, Name, Caption) ::exports::Action<&Class::Name>(u"" #Name, Caption)
