@@ -11,6 +11,11 @@ namespace os {
 // Local wall-clock time with milliseconds.
 LocalDateTime Now();
 
+// Milliseconds since the system started, wrapping around every 49.7 days like
+// the 32-bit counters it is compared with; for pauses and pacing, not dates.
+uint32_t TickCount() noexcept;
+void SleepMs(uint32_t Milliseconds) noexcept;
+
 // The user locale's time separator (":" where the OS has no such setting).
 std::u16string TimeSeparator();
 

@@ -9,6 +9,13 @@
 std::string ToUtf8(std::u16string_view Text);
 std::u16string FromUtf8(std::string_view Text);
 
+// UTF-16 <-> the system's ANSI code page, one byte per character: on Windows
+// the code page the system is set to, elsewhere code page 1251, the one the
+// terminals' Cyrillic texts use. A character the code page lacks becomes its
+// default character ('?').
+std::string ToAnsi(std::u16string_view Text);
+std::u16string FromAnsi(std::string_view Bytes);
+
 // Text that is known to be ASCII (numbers, fixed words).
 std::u16string AsciiToU16(std::string_view Ascii);
 

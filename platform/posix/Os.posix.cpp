@@ -180,6 +180,19 @@ LocalDateTime Now() {
   return Result;
 }
 
+uint32_t TickCount() noexcept {
+  timespec Stamp{};
+  ::clock_gettime(CLOCK_MONOTONIC, &Stamp);
+  const auto Milliseconds = static_cast<uint64_t>(Stamp.tv_sec) * 1000u + static_cast<uint64_t>(Stamp.tv_nsec / 1000000);
+  return static_cast<uint32_t>(Milliseconds);
+}
+
+void SleepMs(uint32_t Milliseconds) noexcept {
+  timespec Rest{static_cast<time_t>(Milliseconds / 1000u), static_cast<long>(Milliseconds % 1000u) * 1000000L};
+  while (::nanosleep(&Rest, &Rest) != 0 && errno == EINTR) {
+  }
+}
+
 std::u16string TimeSeparator() { return u":"; }
 
 std::u16string FormatLocaleDateTime(const LocalDateTime& Value, bool IncludeTime) {

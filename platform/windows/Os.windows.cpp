@@ -173,6 +173,11 @@ LocalDateTime Now() {
   return Result;
 }
 
+// The 32-bit counter on purpose: callers compare it with stored 32-bit ticks.
+uint32_t TickCount() noexcept { return static_cast<uint32_t>(::GetTickCount()); }
+
+void SleepMs(uint32_t Milliseconds) noexcept { ::Sleep(Milliseconds); }
+
 std::u16string TimeSeparator() {
   std::u16string Separator = QueryText([](wchar_t* Out, int Size) {
     return ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, Out, Size);
