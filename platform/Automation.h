@@ -57,14 +57,19 @@ public:
 ObjectRef CreateObject(std::u16string_view ProgId);
 
 // Conversions with the automation's own rules, shared by every platform:
-// integers and Booleans (true = -1) convert to each other, texts parse as
-// decimal integers (surrounding blanks allowed); Empty reads as 0 or "".
-// Anything else raises "Type mismatch" (an object, a text that is not a
-// number, a number out of range).
+// integers and Booleans (true = -1, any non-zero number is true) convert to
+// each other; texts parse as signed decimal integers with surrounding blanks
+// (spaces, tabs) allowed, and as Booleans also the words True and False in any
+// case; Empty reads as 0, False or ""; a Boolean reads as the text "True" or
+// "False". Anything else (an object, a text that is no such number, a number
+// out of range) raises an Exception naming the value and the kind asked for:
+// "Could not convert the text "abc" to a 32-bit integer" (texts longer than 40
+// characters are cut short with "..."), "... the number 2147483648 to a 32-bit
+// integer", "... an object to a text", "... Empty to an object".
 int32_t ToInt32(const Value& V);
 int64_t ToInt64(const Value& V);
 bool ToBool(const Value& V);
 std::u16string ToText(const Value& V);
-ObjectRef ToObject(const Value& V);  // raises "Type mismatch" for anything but an object
+ObjectRef ToObject(const Value& V);  // raises for anything but a live object (also for Nothing, a null ObjectRef)
 
 }  // namespace automation

@@ -8,8 +8,11 @@
 //   automation::Object* OrvexCreateAutomationObject(const char16_t* ProgId);
 // It answers a new object the caller owns (deleted through the virtual
 // destructor), or null for a ProgId it does not provide; it may throw an
-// Exception for a class it provides but cannot create. The provider and the
-// caller share the C++ runtime, as both are built by this project.
+// Exception for a class it provides but cannot create. ProgId comes spelt as it
+// was registered, whatever the case CreateObject was asked with. A provider
+// library, once loaded, is never unloaded: exceptions, objects and texts that
+// came from it may outlive every object it made. The provider and the caller
+// share the C++ runtime, as both are built by this project.
 #include <string>
 #include <string_view>
 #include "platform/Automation.h"
@@ -20,13 +23,19 @@ inline constexpr char kProviderEntryName[] = "OrvexCreateAutomationObject";
 using ProviderEntry = Object* (*)(const char16_t* ProgId);
 
 // The class registry: a folder with one entry per ProgID naming the provider
-// library's absolute path. The folder is ORVEX_AUTOMATION_REGISTRY when that
+// library's absolute path. An entry is a file named as the ProgID holding the
+// path on one line; names compare ignoring the case of ASCII letters, as COM
+// compares class names. The folder is ORVEX_AUTOMATION_REGISTRY when that
 // variable is set (tests and demos register privately there), else the
 // machine-wide /etc/orvex/automation.
 std::u16string RegistryFolder();
 
 // The registration step a provider offers, like an in-process server's
-// self-registration. Registering again replaces the entry.
+// self-registration. Registering again replaces the entry, also one spelt in
+// another case; the folder is created when missing. A ProgID that cannot be a
+// file name (empty, a leading dot, a slash or a control character) raises
+// "Invalid class string", a provider path that is not absolute raises too.
+// Unregistering a class that is not registered does nothing.
 void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath);
 void UnregisterClass(std::u16string_view ProgId);
 
