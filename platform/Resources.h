@@ -9,6 +9,12 @@
 #include <string>
 #include <string_view>
 
+// <windows.h> makes LoadString a macro for LoadStringA or LoadStringW; this
+// interface's function keeps its own name wherever windows.h came first.
+#ifdef LoadString
+#undef LoadString
+#endif
+
 namespace resources {
 
 // The bytes of the RCDATA resource of that name (names ignore letter case, as

@@ -71,7 +71,9 @@ endfunction()
 
 function(write_rc)
   set(text "// Generated from the resource files and the string-table texts; do not edit.\n")
-  string(APPEND text "#pragma code_page(65001)\n\n")
+  string(APPEND text "#pragma code_page(65001)\n")
+  # Language neutral: the first choice of FindResource whatever the user's language.
+  string(APPEND text "LANGUAGE 0, 0\n\n")
   foreach(name IN LISTS data_names)
     string(APPEND text "${name} RCDATA \"${data_path_${name}}\"\n")
   endforeach()
