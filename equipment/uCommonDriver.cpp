@@ -62,10 +62,20 @@ void LoadSettingsTemplate(pugi::xml_document& Document, std::string_view Templat
   }
 }
 
+// A module without the settings template may lack the string table too; its
+// form still gets a caption.
+std::u16string ParametersCaption() {
+  try {
+    return resources::LoadString(resources::kParametersCaptionId);
+  } catch (const Exception&) {
+    return u"Параметры";
+  }
+}
+
 // Without a template the form lists every exported property on one page.
 void BuildFallbackSettings(pugi::xml_document& Document, const TExportTable& Exports) {
   pugi::xml_node Page = Document.append_child("Settings").append_child("Page");
-  AddAttribute(Page, "Caption", resources::LoadString(resources::kParametersCaptionId));
+  AddAttribute(Page, "Caption", ParametersCaption());
   ForEachExport(Exports, &TExportTable::Props, [&](const TExportProp& Prop) {
     pugi::xml_node Parameter = Page.append_child("Parameter");
     AddAttribute(Parameter, "Name", Prop.Name);
