@@ -179,8 +179,9 @@ TEST(StringTable, TextsByIdentifier) {
 }
 
 TEST(StringTable, UnknownIdentifiersRaise) {
-  // 0x10000 + 101 would be string 101 if the identifier were cut to 16 bits.
-  for (const uint32_t Id : {0u, 100u, 106u, 111u, 0x10000u + 101u, 0xFFFFFFFFu}) {
+  // Strings sit in blocks of sixteen numbered from 1 in 16 bits: cut to 16 bits,
+  // the block number of 0x100000 + 101 would be that of string 101.
+  for (const uint32_t Id : {0u, 100u, 106u, 111u, 0x100000u + 101u, 0xFFFFFFFFu}) {
     try {
       (void)resources::LoadString(Id);
       ADD_FAILURE() << "string " << Id << " was found";
