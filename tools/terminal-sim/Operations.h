@@ -1,0 +1,36 @@
+#pragma once
+// The terminal's answers: one request in, one response out, with the journal
+// and the fast-payment operations changed as a real terminal would change them.
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tools/terminal-sim/Journal.h"
+#include "tools/terminal-sim/Settings.h"
+#include "tools/terminal-sim/SimValue.h"
+
+namespace terminal_sim {
+
+// A fast payment or refund by QR code, from its creation until it is paid.
+struct FpsOperation {
+  std::u16string Id;  // the operation id (FileData) inside the QR link
+  bool Refund = false;
+  int64_t Amount = 0;
+  std::u16string Rrn, AuthCode, QrLink;
+  int32_t Queries = 0;
+  bool Settled = false;  // paid (or refunded) or declined: queries no longer move it
+  int32_t FinalStatus = 0;
+  int32_t EntryNumber = 0;
+};
+
+struct TerminalState {
+  Settings Options;
+  Journal Batch;
+  std::vector<FpsOperation> Fps;
+  std::mt19937 Random{std::random_device{}()};
+};
+
+FieldList RunOperation(TerminalState& State, const FieldList& Request);
+
+}  // namespace terminal_sim
