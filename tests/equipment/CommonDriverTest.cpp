@@ -84,7 +84,7 @@ protected:
     V8ClearVar(&Memory, Ret);
   }
   // Calls an exported method by name with two parameter records.
-  bool Call(std::u16string_view Name, std::u16string_view Param0 = {}) {
+  bool Call(std::u16string_view Name, std::u16string_view Param0 = u"") {
     V8SetWString(&Memory, Params[0], Param0);
     const TClassReg& Class = Registered();
     const TMethReg* Method = Class.Method(Class.FindMethod(Name));
