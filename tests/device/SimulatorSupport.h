@@ -1,0 +1,54 @@
+#pragma once
+// The simulated terminal as the device tests see it: the connector's classes
+// registered for this process, the simulator's control object to choose the
+// terminal's answers and faults and to read back what the device sent, and a
+// clock that records the device's pauses instead of waiting.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "device/uDevice.h"
+#include "platform/Automation.h"
+
+namespace device_test {
+
+// Registers the simulator's classes once per process.
+void RegisterSimulator();
+// The platform's part of it.
+void RegisterSimulatorClasses();
+
+class TSimulator {
+public:
+  TSimulator();  // a reset terminal
+
+  // One setting of the simulator ("NextStatus", "Next.PAN", "NextFault" ...).
+  void Set(const std::u16string& AName, const std::u16string& AValue);
+  // "Name=Value;Name=Value" of the last request, in the order of the puts.
+  std::u16string LastRequest();
+  std::u16string LastChannel();
+  int32_t LastTimeout();
+  int32_t Count(const std::u16string& AName);
+  std::u16string RequestField(const std::u16string& AName);
+
+private:
+  automation::ObjectRef FControl;
+};
+
+class TFakeClock final : public IDeviceClock {
+public:
+  uint32_t TickCount() override { return Now; }
+  void Sleep(uint32_t AMilliseconds) override {
+    Sleeps.push_back(AMilliseconds);
+    Now += AMilliseconds;
+  }
+  uint32_t SleptMs() const {
+    uint32_t Total = 0;
+    for (const uint32_t Ms : Sleeps) Total += Ms;
+    return Total;
+  }
+
+  uint32_t Now = 1000;
+  std::vector<uint32_t> Sleeps;
+};
+
+}  // namespace device_test
