@@ -2,6 +2,9 @@
 
 #include <pugixml.hpp>
 
+#include <initializer_list>
+#include <utility>
+
 #include "logging/Common.Log.h"
 #include "platform/Resources.h"
 #include "platform/Text.h"
@@ -47,11 +50,14 @@ std::u16string Serialise(const pugi::xml_document& Document) {
   return FromUtf8(Writer.Text);
 }
 
-void AddAttribute(pugi::xml_node& Node, const char* Name, std::u16string_view Value) {
-  Node.append_attribute(Name).set_value(ToUtf8(Value).c_str());
+using TAttributeList = std::initializer_list<std::pair<const char*, std::u16string>>;
+
+// In the order given: the host reads the documents as they are written.
+void AddAttributes(pugi::xml_node Node, TAttributeList Attributes) {
+  for (const auto& [Name, Value] : Attributes) Node.append_attribute(Name).set_value(ToUtf8(Value).c_str());
 }
 
-void AddAttribute(pugi::xml_node& Node, const char* Name, bool Value) { Node.append_attribute(Name).set_value(Value); }
+std::u16string BoolText(bool Value) { return Value ? u"true" : u"false"; }
 
 bool LogSwitchedOn() { return GetLogMode() != TLogMode::lmOff; }
 
@@ -75,14 +81,13 @@ std::u16string ParametersCaption() {
 // Without a template the form lists every exported property on one page.
 void BuildFallbackSettings(pugi::xml_document& Document, const TExportTable& Exports) {
   pugi::xml_node Page = Document.append_child("Settings").append_child("Page");
-  AddAttribute(Page, "Caption", ParametersCaption());
+  AddAttributes(Page, {{"Caption", ParametersCaption()}});
   ForEachExport(Exports, &TExportTable::Props, [&](const TExportProp& Prop) {
-    pugi::xml_node Parameter = Page.append_child("Parameter");
-    AddAttribute(Parameter, "Name", Prop.Name);
-    AddAttribute(Parameter, "Caption", Prop.Caption);
-    AddAttribute(Parameter, "TypeValue", ValueKindToStr(Prop.ValueKind));
-    AddAttribute(Parameter, "DefaultValue", Prop.DefValue);
-    AddAttribute(Parameter, "ReadOnly", Prop.ReadOnly);
+    AddAttributes(Page.append_child("Parameter"), {{"Name", std::u16string(Prop.Name)},
+                                                   {"Caption", std::u16string(Prop.Caption)},
+                                                   {"TypeValue", ValueKindToStr(Prop.ValueKind)},
+                                                   {"DefaultValue", std::u16string(Prop.DefValue)},
+                                                   {"ReadOnly", BoolText(Prop.ReadOnly)}});
   });
 }
 
@@ -189,17 +194,17 @@ void TCommonDriver::DoDeviceTest(std::u16string& Description, std::u16string& De
 std::u16string TCommonDriver::BuildDescriptionXml() {
   const TDriverInfo& Info = DriverInfo();
   pugi::xml_document Document;
-  pugi::xml_node Root = Document.append_child("DriverDescription");
-  AddAttribute(Root, "Name", Info.Name);
-  AddAttribute(Root, "Description", Info.Description);
-  AddAttribute(Root, "EquipmentType", EquipmentTypeToStr(Info.EquipmentType));
-  AddAttribute(Root, "IntegrationComponent", Info.IntegrationComponent);
-  AddAttribute(Root, "MainDriverInstalled", Info.MainDriverInstalled);
-  AddAttribute(Root, "DriverVersion", Info.DriverVersion);
-  AddAttribute(Root, "IntegrationComponentVersion", Info.IntegrationComponentVersion);
-  AddAttribute(Root, "DownloadURL", Info.DownloadURL);
-  AddAttribute(Root, "LogIsEnabled", LogSwitchedOn());
-  AddAttribute(Root, "LogPath", GetLogPath(true));
+  AddAttributes(Document.append_child("DriverDescription"),
+                {{"Name", Info.Name},
+                 {"Description", Info.Description},
+                 {"EquipmentType", EquipmentTypeToStr(Info.EquipmentType)},
+                 {"IntegrationComponent", BoolText(Info.IntegrationComponent)},
+                 {"MainDriverInstalled", BoolText(Info.MainDriverInstalled)},
+                 {"DriverVersion", Info.DriverVersion},
+                 {"IntegrationComponentVersion", Info.IntegrationComponentVersion},
+                 {"DownloadURL", Info.DownloadURL},
+                 {"LogIsEnabled", BoolText(LogSwitchedOn())},
+                 {"LogPath", GetLogPath(true)}});
   return Serialise(Document);
 }
 
@@ -207,9 +212,8 @@ std::u16string TCommonDriver::BuildActionsXml() {
   pugi::xml_document Document;
   pugi::xml_node Root = Document.append_child("Actions");
   ForEachExport(ObjectExports(), &TExportTable::Actions, [&](const TExportAction& Action) {
-    pugi::xml_node Item = Root.append_child("Action");
-    AddAttribute(Item, "Name", Action.Name);
-    AddAttribute(Item, "Caption", Action.Caption);
+    AddAttributes(Root.append_child("Action"),
+                  {{"Name", std::u16string(Action.Name)}, {"Caption", std::u16string(Action.Caption)}});
   });
   return Serialise(Document);
 }

@@ -120,26 +120,16 @@ protected:
     for (V8Variant& Record : Records) V8ClearVar(&Memory, Record);
   }
   V8Variant& Record() { return Records.emplace_back(V8Variant{}); }
-  V8Variant& Text(std::u16string_view Value) {
+  template <class Writer, class T>
+  V8Variant& Written(Writer Write, T Value) {
     V8Variant& R = Record();
-    V8SetWString(&Memory, R, Value);
+    Write(&Memory, R, Value);
     return R;
   }
-  V8Variant& Int(int32_t Value) {
-    V8Variant& R = Record();
-    V8SetInt(&Memory, R, Value);
-    return R;
-  }
-  V8Variant& Double(double Value) {
-    V8Variant& R = Record();
-    V8SetDouble(&Memory, R, Value);
-    return R;
-  }
-  V8Variant& Bool(bool Value) {
-    V8Variant& R = Record();
-    V8SetBool(&Memory, R, Value);
-    return R;
-  }
+  V8Variant& Text(std::u16string_view Value) { return Written(&::V8SetWString, Value); }
+  V8Variant& Int(int32_t Value) { return Written(&::V8SetInt, Value); }
+  V8Variant& Double(double Value) { return Written(&::V8SetDouble, Value); }
+  V8Variant& Bool(bool Value) { return Written(&::V8SetBool, Value); }
   // The message of the failure Action raises; empty when it raises none.
   template <class Body>
   static std::u16string FailureOf(Body&& Action) {
