@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>

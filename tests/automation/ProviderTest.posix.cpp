@@ -174,6 +174,10 @@ TEST_F(AutomationProvider, UnregisteredClassIsGone) {
   automation::UnregisterClass(u"orvex.teststore");
   EXPECT_EQ(FailureOf(kStore), u"Invalid class string");
   EXPECT_NO_THROW(automation::UnregisterClass(kStore));
+
+  fs::remove_all(FFolder);  // no registry at all on this machine
+  EXPECT_EQ(FailureOf(kStore), u"Invalid class string");
+  EXPECT_NO_THROW(automation::UnregisterClass(kStore));
 }
 
 // An exception thrown by the provider is still handled after the object that
