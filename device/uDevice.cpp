@@ -284,14 +284,24 @@ void TDevice::StartPayment(int32_t AOperationCode, Currency ASum, const std::u16
   PutConsumerQR(AConsumerPresentedQR);
 }
 
-void TDevice::StartFpsPayment(int32_t AProcessingFlag, Currency ASum, const std::u16string& ARrn,
-                              int32_t AQRCodeLifetime) {
+void TDevice::StartFps(Currency ASum, std::u16string& AMerchantID, std::u16string& AResponseCode,
+                       std::u16string& AOpertationID) {
+  AMerchantID.clear();
+  AResponseCode.clear();
+  AOpertationID.clear();
   Enable();
   PutAmount(u"Amount", ASum);
-  PutText(u"ReferenceNumber", ARrn);
-  PutInt(u"OperationCode", kOpSale);
+}
+
+void TDevice::PutFpsOperation(int32_t AOperationCode, int32_t AProcessingFlag) {
+  PutInt(u"OperationCode", AOperationCode);
   PutInt(u"ProcessingFlag", AProcessingFlag);
   PutInt(u"TerminalTrxID", NewTerminalTrxId());
+}
+
+void TDevice::PutFpsPayment(int32_t AProcessingFlag, const std::u16string& ARrn, int32_t AQRCodeLifetime) {
+  PutText(u"ReferenceNumber", ARrn);
+  PutFpsOperation(kOpSale, AProcessingFlag);
   PutText(u"AdditionalData", FpsLifetimeData(AQRCodeLifetime));
 }
 
@@ -301,13 +311,6 @@ void TDevice::FinishPayment(std::u16string& ACardNum, std::u16string& ARecNum, s
   ARrn = ResponseText(u"ReferenceNumber");
   AAuthCode = ResponseText(u"AuthorizationCode");
   ACardNum = ResponseText(u"PAN");
-}
-
-void TDevice::ClearFpsOutputs(std::u16string& AMerchantID, std::u16string& AResponseCode,
-                              std::u16string& AOpertationID) {
-  AMerchantID.clear();
-  AResponseCode.clear();
-  AOpertationID.clear();
 }
 
 void TDevice::FinishFps(std::u16string& AMerchantID, std::u16string& AResponseCode, std::u16string& AOpertationID) {
@@ -487,17 +490,17 @@ void TDevice::TransferToCard(Currency ASum, std::u16string& ACardNum, std::u16st
 void TDevice::SaleFPS(Currency ASum, [[maybe_unused]] int32_t& ARecNum, std::u16string& ARrn,
                       int32_t AQRCodeLifetime, std::u16string& AMerchantID, std::u16string& AResponseCode,
                       std::u16string& AOpertationID) {
-  ClearFpsOutputs(AMerchantID, AResponseCode, AOpertationID);
-  StartFpsPayment(kFlagFpsSale, ASum, ARrn, AQRCodeLifetime);
+  StartFps(ASum, AMerchantID, AResponseCode, AOpertationID);
+  PutFpsPayment(kFlagFpsSale, ARrn, AQRCodeLifetime);
   RunExchangeThenRead(true, 0, [&] { FinishFps(AMerchantID, AResponseCode, AOpertationID); });
 }
 
 void TDevice::GetQRCodeFPS(Currency ASum, [[maybe_unused]] int32_t& ARecNum, std::u16string& ARrn,
                            int32_t AQRCodeLifetime, std::u16string& AMerchantID, std::u16string& AResponseCode,
                            std::u16string& AOpertationID, std::u16string& AQRCodeData) {
-  ClearFpsOutputs(AMerchantID, AResponseCode, AOpertationID);
   AQRCodeData.clear();
-  StartFpsPayment(kFlagFpsQRCode, ASum, ARrn, AQRCodeLifetime);
+  StartFps(ASum, AMerchantID, AResponseCode, AOpertationID);
+  PutFpsPayment(kFlagFpsQRCode, ARrn, AQRCodeLifetime);
   RunExchangeThenRead(true, 0, [&] {
     ARrn = ResponseText(u"ReferenceNumber");
     FinishFps(AMerchantID, AResponseCode, AOpertationID);
@@ -508,13 +511,9 @@ void TDevice::GetQRCodeFPS(Currency ASum, [[maybe_unused]] int32_t& ARecNum, std
 void TDevice::GetSaleStatusFPS(Currency ASum, [[maybe_unused]] int32_t& ARecNum, std::u16string& AuthorizationCode,
                                std::u16string& AMerchantID, std::u16string& AResponseCode,
                                std::u16string& AOpertationID) {
-  ClearFpsOutputs(AMerchantID, AResponseCode, AOpertationID);
-  Enable();
-  PutAmount(u"Amount", ASum);
+  StartFps(ASum, AMerchantID, AResponseCode, AOpertationID);
   PutText(u"AuthorizationCode", AuthorizationCode);
-  PutInt(u"OperationCode", kOpSale);
-  PutInt(u"ProcessingFlag", kFlagFpsSaleStatus);
-  PutInt(u"TerminalTrxID", NewTerminalTrxId());
+  PutFpsOperation(kOpSale, kFlagFpsSaleStatus);
   RunExchangeThenRead(true, 0, [&] {
     AuthorizationCode = ResponseText(u"AuthorizationCode");
     FinishFps(AMerchantID, AResponseCode, AOpertationID);
@@ -524,14 +523,10 @@ void TDevice::GetSaleStatusFPS(Currency ASum, [[maybe_unused]] int32_t& ARecNum,
 void TDevice::RefundFPS(Currency ASum, const std::u16string& ACashierPwd, [[maybe_unused]] int32_t& ARecNum,
                         std::u16string& ARrn, std::u16string& AAuthCode, std::u16string& AMerchantID,
                         std::u16string& AResponseCode, std::u16string& AOpertationID) {
-  ClearFpsOutputs(AMerchantID, AResponseCode, AOpertationID);
-  Enable();
-  PutAmount(u"Amount", ASum);
+  StartFps(ASum, AMerchantID, AResponseCode, AOpertationID);
   PutText(u"AuthorizationCode", AAuthCode);
   PutText(u"ReferenceNumber", ARrn);
-  PutInt(u"OperationCode", kOpRefund);
-  PutInt(u"ProcessingFlag", kFlagFpsRefund);
-  PutInt(u"TerminalTrxID", NewTerminalTrxId());
+  PutFpsOperation(kOpRefund, kFlagFpsRefund);
   PutText(u"AdditionalData", FpsPasswordData(ACashierPwd));
   RunExchangeThenRead(true, 0, [&] { FinishFps(AMerchantID, AResponseCode, AOpertationID); });
 }
@@ -539,14 +534,10 @@ void TDevice::RefundFPS(Currency ASum, const std::u16string& ACashierPwd, [[mayb
 void TDevice::GetRefundStatusFPS(Currency ASum, [[maybe_unused]] int32_t& ARecNum, std::u16string& ARrn,
                                  std::u16string& AuthorizationCode, std::u16string& AMerchantID,
                                  std::u16string& AResponseCode, std::u16string& AOpertationID) {
-  ClearFpsOutputs(AMerchantID, AResponseCode, AOpertationID);
-  Enable();
-  PutAmount(u"Amount", ASum);
+  StartFps(ASum, AMerchantID, AResponseCode, AOpertationID);
   PutText(u"ReferenceNumber", ARrn);
   PutText(u"AuthorizationCode", AuthorizationCode);
-  PutInt(u"OperationCode", kOpRefund);
-  PutInt(u"ProcessingFlag", kFlagFpsRefundStatus);
-  PutInt(u"TerminalTrxID", NewTerminalTrxId());
+  PutFpsOperation(kOpRefund, kFlagFpsRefundStatus);
   RunExchangeThenRead(true, 0, [&] {
     ARrn = ConvertField(u"ReferenceNumber", Request().Get(u"ReferenceNumber"), automation::ToText);
     AuthorizationCode = ResponseText(u"AuthorizationCode");

@@ -135,12 +135,13 @@ private:
   void StartPayment(int32_t AOperationCode, Currency ASum, const std::u16string& AConsumerPresentedQR);
   void PutReferences(const std::u16string& ARrn, const std::u16string& AAuthCode);
   void PutRecNumOrNew(const std::u16string& ARecNum);
-  void StartFpsPayment(int32_t AProcessingFlag, Currency ASum, const std::u16string& ARrn,
-                       int32_t AQRCodeLifetime);
+  // Fast payments: the out texts emptied, fresh objects, the amount first.
+  void StartFps(Currency ASum, std::u16string& AMerchantID, std::u16string& AResponseCode,
+                std::u16string& AOpertationID);
+  void PutFpsOperation(int32_t AOperationCode, int32_t AProcessingFlag);
+  void PutFpsPayment(int32_t AProcessingFlag, const std::u16string& ARrn, int32_t AQRCodeLifetime);
   void FinishPayment(std::u16string& ACardNum, std::u16string& ARecNum, std::u16string& ARrn,
                      std::u16string& AAuthCode);
-  static void ClearFpsOutputs(std::u16string& AMerchantID, std::u16string& AResponseCode,
-                              std::u16string& AOpertationID);
   void FinishFps(std::u16string& AMerchantID, std::u16string& AResponseCode, std::u16string& AOpertationID);
   void ReadCardData(std::u16string& AHash, std::u16string& ABIN, std::u16string& ALast4Dig);
 
