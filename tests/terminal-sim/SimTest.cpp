@@ -1,0 +1,61 @@
+#include "SimTest.h"
+
+#include "platform/Text.h"
+
+namespace simtest {
+
+namespace {
+
+class Registration : public ::testing::Environment {
+public:
+  void SetUp() override { RegisterSimulator(); }
+  void TearDown() override { UnregisterSimulator(); }
+};
+
+const auto* const kRegistration = ::testing::AddGlobalTestEnvironment(new Registration);
+
+}  // namespace
+
+void SimTest::SetUp() {
+  FControl = automation::CreateObject(u"Tandemix.Simulator");
+  FControl->Call(u"Reset", {});
+}
+
+ObjectRef SimTest::Packet(const Puts& Fields) {
+  ObjectRef P = automation::CreateObject(u"Tandemix.SAPacket");
+  for (const auto& [Name, V] : Fields) P->Put(Name, V);
+  return P;
+}
+
+ObjectRef SimTest::Exchange(const ObjectRef& Request, int32_t Timeout) {
+  ObjectRef Response = automation::CreateObject(u"Tandemix.SAPacket");
+  ObjectRef Link = automation::CreateObject(u"Tandemix.TXLink");
+  Link->Call(u"InitResources", {});
+  automation::Argument Channel[] = {
+      automation::Argument::ByValue(0), automation::Argument::ByValue(115200), automation::Argument::ByValue(8),
+      automation::Argument::ByValue(0), automation::Argument::ByValue(0),      automation::Argument::ByValue(2)};
+  Link->Call(u"SetChannelTerminalParam", Channel);
+  Value Req = Request, Resp = Response, Wait = Timeout;
+  automation::Argument Args[] = {automation::Argument::ByRef(Req), automation::Argument::ByRef(Resp),
+                                 automation::Argument::ByRef(Wait)};
+  struct Free {
+    ObjectRef& L;
+    ~Free() { L->Call(u"FreeResources", {}); }
+  } FreeAtEnd{Link};
+  Link->Call(u"Exchange", Args);
+  return Response;
+}
+
+void SimTest::Configure(const std::u16string& Text) {
+  Value Arg = Text;
+  automation::Argument Args[] = {automation::Argument::ByValue(Arg)};
+  FControl->Call(u"Configure", Args);
+}
+
+std::string SimTest::Text(const ObjectRef& Object, std::u16string_view Name) {
+  return ToUtf8(automation::ToText(Object->Get(Name)));
+}
+
+int32_t SimTest::ControlNumber(std::u16string_view Name) { return automation::ToInt32(FControl->Get(Name)); }
+
+}  // namespace simtest

@@ -1,0 +1,73 @@
+#pragma once
+// The simulator as the driver meets it: objects created by ProgID through the
+// automation layer (the provider library on Linux, the COM server on Windows),
+// registered privately for this test program.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Automation.h"
+
+namespace simtest {
+
+using automation::ObjectRef;
+using automation::Value;
+
+// Platform parts (SimRegistration.*.cpp).
+void RegisterSimulator();
+void UnregisterSimulator();
+void SetVariable(const char* Name, const std::string& Text);  // empty text removes it
+std::string ScratchFile(const char* Name);  // a file path private to this test program
+
+using Puts = std::vector<std::pair<std::u16string, Value>>;
+
+class SimTest : public ::testing::Test {
+protected:
+  void SetUp() override;
+
+  ObjectRef Packet(const Puts& Fields);
+  // One exchange as the driver runs it: a new link, InitResources, channel,
+  // Exchange with the packets and the timeout by reference, FreeResources.
+  ObjectRef Exchange(const ObjectRef& Request, int32_t Timeout = 180000);
+  ObjectRef Run(const Puts& Fields) { return Exchange(Packet(Fields)); }
+  // A field of a response as text, and the same for the control object.
+
+  void Configure(const std::u16string& Text);
+  std::string Text(const ObjectRef& Object, std::u16string_view Name);
+  std::string Shown(std::u16string_view Name) { return Text(FControl, Name); }
+  int32_t ControlNumber(std::u16string_view Name);
+
+  ObjectRef FControl;
+};
+
+// The failure message of Action, "" when it did not fail.
+template <typename F>
+std::string FailureOf(F&& Action) {
+  try {
+    Action();
+  } catch (const std::exception& E) {
+    return E.what();
+  }
+  return {};
+}
+
+}  // namespace simtest
+
+namespace simtest {
+
+// Upper-case hex of ASCII text, as the terminal writes it into BER-TLV.
+inline std::string Hex(std::string_view Ascii) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string Out;
+  for (char C : Ascii) {
+    auto B = static_cast<unsigned char>(C);
+    Out += kDigits[B >> 4];
+    Out += kDigits[B & 0xF];
+  }
+  return Out;
+}
+
+}  // namespace simtest
