@@ -103,6 +103,8 @@ const OperationCase kOperations[] = {
     {"unknown operation", {{u"OperationCode", 99}}, Declined("16", "12", "Операция не поддерживается")},
 };
 
+void PrintTo(const OperationCase& C, std::ostream* Out) { *Out << C.Name; }
+
 class Operations : public SimTest, public ::testing::WithParamInterface<OperationCase> {};
 
 TEST_P(Operations, AnswerFields) {
