@@ -64,9 +64,6 @@ const Property* FindProperty(std::u16string_view Name) {
   return It == All.end() ? nullptr : &*It;
 }
 
-constexpr std::array<std::u16string_view, 5> kMethods{u"Reset", u"Configure", u"Set", u"RequestField",
-                                                      u"ResponseField"};
-
 std::u16string TextArgument(std::span<automation::Argument> Args, size_t Index) { return AsText(Args[Index].Get()); }
 
 }  // namespace
@@ -107,8 +104,7 @@ Value Control::Call(std::u16string_view Name, std::span<automation::Argument> Ar
 }
 
 MemberKind Control::Member(std::u16string_view Name) const {
-  for (auto Method : kMethods)
-    if (SameName(Method, Name)) return MemberKind::Method;
+  if (NameIn(Name, {u"Reset", u"Configure", u"Set", u"RequestField", u"ResponseField"})) return MemberKind::Method;
   return FindProperty(Name) ? MemberKind::Property : MemberKind::None;
 }
 

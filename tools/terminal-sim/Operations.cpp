@@ -37,6 +37,9 @@ constexpr Outcome kBadAmount{16, 2, u"Неверная сумма", u"13"};
 constexpr Outcome kBadRequest{16, 2, u"Неверные данные запроса", u"30"};
 constexpr Outcome kUnsupported{16, 2, u"Операция не поддерживается", u"12"};
 
+constexpr std::u16string_view kDigits = u"0123456789";
+constexpr std::u16string_view kAlphanumeric = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+
 constexpr uint8_t kTagCard = 0xEE, kTagKey = 0xDE, kTagQr = 0xF6;
 constexpr uint8_t kTagD1 = 0xD1, kTagD2 = 0xD2, kTagD3 = 0xD3;
 
@@ -191,8 +194,8 @@ private:
     E.Kind = Kind;
     E.Amount = Sum;
     E.TrxId = Number(u"TerminalTrxID");
-    E.Rrn = RandomText(u"0123456789", 12);
-    E.AuthCode = RandomText(u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", 6);
+    E.Rrn = RandomText(kDigits, 12);
+    E.AuthCode = RandomText(kAlphanumeric, 6);
     E.CardType = CardType;
     E.Time = FTime;
     E.Status = FApproval.Status;
@@ -365,10 +368,10 @@ private:
 
   FpsOperation& NewFps(bool Refund, int64_t Sum) {
     FpsOperation Op;
-    Op.Id = u"AS1" + RandomText(u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", 29);
+    Op.Id = u"AS1" + RandomText(kAlphanumeric, 29);
     Op.Refund = Refund;
     Op.Amount = Sum;
-    Op.Rrn = RandomText(u"0123456789", 12);
+    Op.Rrn = RandomText(kDigits, 12);
     Op.QrLink = u"https://qr.nspk.ru/" + Op.Id + u"?type=02&bank=100000000111&sum=" + IntToText(Sum) +
                 u"&cur=RUB&crc=" + RandomText(u"0123456789ABCDEF", 4);
     FState.Fps.push_back(std::move(Op));
@@ -423,22 +426,22 @@ private:
   FieldList FpsSettle(FpsOperation& Op) {
     Op.Settled = true;
     Op.FinalStatus = FApproval.Status;
-    Op.AuthCode = RandomText(u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", 6);
-    JournalEntry E = NewEntry(Op.Refund ? OpKind::FpsRefund : OpKind::FpsSale, Op.Amount, u"");
-    E.Rrn = Op.Rrn;
-    E.AuthCode = Op.AuthCode;
-    E.OperationId = Op.Id;
-    Op.EntryNumber = FState.Batch.Add(E).Number;
+    Op.AuthCode = RandomText(kAlphanumeric, 6);
+    Op.EntryNumber = FState.Batch.Add(FpsEntry(Op)).Number;
     return FpsSettledAnswer(Op);
   }
 
-  FieldList FpsSettledAnswer(const FpsOperation& Op) {
+  JournalEntry FpsEntry(const FpsOperation& Op) {
     JournalEntry E = NewEntry(Op.Refund ? OpKind::FpsRefund : OpKind::FpsSale, Op.Amount, u"");
     E.Rrn = Op.Rrn;
     E.AuthCode = Op.AuthCode;
     E.OperationId = Op.Id;
     E.Status = Op.FinalStatus;
-    FieldList R = Approve(E);
+    return E;
+  }
+
+  FieldList FpsSettledAnswer(const FpsOperation& Op) {
+    FieldList R = Approve(FpsEntry(Op));
     AddFpsFields(R, Op);
     return R;
   }

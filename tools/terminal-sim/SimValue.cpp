@@ -32,6 +32,10 @@ bool SameName(std::u16string_view A, std::u16string_view B) noexcept {
          std::equal(A.begin(), A.end(), B.begin(), [](char16_t X, char16_t Y) { return LowerAscii(X) == LowerAscii(Y); });
 }
 
+bool NameIn(std::u16string_view Name, std::initializer_list<std::u16string_view> Names) noexcept {
+  return std::any_of(Names.begin(), Names.end(), [&](std::u16string_view N) { return SameName(N, Name); });
+}
+
 const Field* FindField(const FieldList& Fields, std::u16string_view Name) noexcept {
   auto It = std::find_if(Fields.begin(), Fields.end(), [&](const Field& F) { return SameName(F.Name, Name); });
   return It == Fields.end() ? nullptr : &*It;

@@ -3,6 +3,7 @@
 // were put, the loose conversions a COM server applies to its arguments, and
 // the "Name=Value;..." text the control object shows.
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ using FieldList = std::vector<Field>;
 
 // Member and field names compare as COM compares them: ASCII letters in any case.
 bool SameName(std::u16string_view A, std::u16string_view B) noexcept;
+
+// Whether Name is one of Names (compared as above).
+bool NameIn(std::u16string_view Name, std::initializer_list<std::u16string_view> Names) noexcept;
 
 const Field* FindField(const FieldList& Fields, std::u16string_view Name) noexcept;
 // Replaces the value of a field already there (keeping its place) or appends it.

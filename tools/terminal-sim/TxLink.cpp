@@ -10,9 +10,6 @@ namespace terminal_sim {
 
 namespace {
 
-constexpr std::array<std::u16string_view, 4> kMethods{u"InitResources", u"FreeResources", u"SetChannelTerminalParam",
-                                                      u"Exchange"};
-
 SaPacket& PacketArgument(const automation::Argument& Arg) {
   auto* Object = std::get_if<automation::ObjectRef>(&Arg.Get());
   auto* Packet = Object ? dynamic_cast<SaPacket*>(Object->get()) : nullptr;
@@ -53,9 +50,8 @@ Value TxLink::Call(std::u16string_view Name, std::span<automation::Argument> Arg
 }
 
 MemberKind TxLink::Member(std::u16string_view Name) const {
-  for (auto Method : kMethods)
-    if (SameName(Method, Name)) return MemberKind::Method;
-  return MemberKind::None;
+  return NameIn(Name, {u"InitResources", u"FreeResources", u"SetChannelTerminalParam", u"Exchange"}) ? MemberKind::Method
+                                                                                                   : MemberKind::None;
 }
 
 void TxLink::Exchange(std::span<automation::Argument> Args) {
