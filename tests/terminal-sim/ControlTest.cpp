@@ -84,6 +84,7 @@ TEST_F(ControlObject, BadSettingsChangeNothing) {
       {u"Force.Nope=1", "unknown packet field \"Nope\""},
       {u"Delay=-1", "Delay"},
       {u"Delay", "expected Name=Value"},
+      {u"Card=AMEX", "unknown card type"},
   };
   for (const Case& C : Cases) {
     EXPECT_NE(FailureOf([&] { Configure(C.Text); }).find(C.Message), std::string::npos) << C.Message;

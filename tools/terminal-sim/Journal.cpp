@@ -143,10 +143,17 @@ JournalEntry* Journal::Find(std::u16string_view Rrn, int64_t TrxId, std::initial
   return nullptr;
 }
 
+bool Journal::CancelsPreauth(const JournalEntry& Void) const {
+  return std::any_of(FEntries.begin(), FEntries.end(),
+                     [&](const JournalEntry& E) { return E.Kind == OpKind::Preauth && E.Rrn == Void.Rrn; });
+}
+
+// Pre-authorisations hold money without taking it: neither they nor their
+// cancellations are in the totals.
 Totals Journal::Sum() const {
   Totals T;
   for (const JournalEntry& E : FEntries) {
-    if (E.Reversed || E.Kind == OpKind::Preauth) continue;
+    if (E.Reversed || E.Kind == OpKind::Preauth || (E.Kind == OpKind::Void && CancelsPreauth(E))) continue;
     if (IsPayment(E.Kind)) {
       ++T.Payments;
       T.PaymentSum += E.Amount;

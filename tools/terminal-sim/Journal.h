@@ -64,6 +64,8 @@ public:
   void LoadText(std::u16string_view Text);
 
 private:
+  bool CancelsPreauth(const JournalEntry& Void) const;
+
   std::vector<JournalEntry> FEntries;
   int32_t FBatch = 1;
 };

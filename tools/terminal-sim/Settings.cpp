@@ -81,7 +81,9 @@ void Settings::Apply(std::u16string_view Name, std::u16string_view Text) {
   if (SameName(Name, u"ModelNo")) {
     ModelNo = Text;
   } else if (SameName(Name, u"Card")) {
-    Card = CardByType(TrimControl(Text)).Type;
+    const terminal_sim::Card& Chosen = CardByType(TrimControl(Text));
+    if (!SameName(Chosen.Type, TrimControl(Text))) RaiseBadSetting(u"unknown card type (MIR, VISA, MC)", Text);
+    Card = Chosen.Type;
   } else if (SameName(Name, u"MerchantID")) {
     MerchantID = Text;
   } else if (SameName(Name, u"Delay")) {
