@@ -46,7 +46,7 @@ bool SetNarrow(TV8MemoryManager* MM, V8Variant& V, uint16_t Type, const char* By
   if (Size == 0) return true;
   void* Block = AllocateHostBlock(MM, Size);
   if (!Block) return false;
-  std::memcpy(Block, Bytes, Length);
+  if (Length != 0) std::memcpy(Block, Bytes, Length);  // Bytes may be null then
   if (Terminated) static_cast<char*>(Block)[Length] = 0;
   V.vtRecString.pstrVal = static_cast<char*>(Block);
   V.vtRecString.strLen = static_cast<uint32_t>(Length);
@@ -197,7 +197,7 @@ V8Char* V8DupWString(TV8MemoryManager* MM, std::u16string_view Value) noexcept {
   void* Block = AllocateHostBlock(MM, 2 * static_cast<uint64_t>(Value.size()) + 2);
   if (!Block) return nullptr;
   auto* Text = static_cast<V8Char*>(Block);
-  std::memcpy(Text, Value.data(), Value.size() * sizeof(V8Char));
+  if (!Value.empty()) std::memcpy(Text, Value.data(), Value.size() * sizeof(V8Char));  // data() may be null
   Text[Value.size()] = 0;
   return Text;
 }
