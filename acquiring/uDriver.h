@@ -1,0 +1,95 @@
+#pragma once
+// The concrete acquiring driver: one terminal device for the driver's whole
+// life, its settings and last results as properties, the standard operations
+// mapped to the device, and the driver's own extended methods.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "acquiring/uAcquiringTerminalDriver.h"
+#include "device/uDevice.h"
+
+class TDriver : public TAcquiringTerminalDriver {
+public:
+  TDriver();
+  ~TDriver() override;
+  TDriver(const TDriver&) = delete;
+  TDriver& operator=(const TDriver&) = delete;
+
+  static const TExportTable& Exports();
+  const TExportTable& ObjectExports() const override { return Exports(); }
+
+  void Open() override;
+  void Close() override;
+
+  std::u16string GetTerminalId() const override;
+  void DoTerminalParameters(TTerminalCapabilities& ACapabilities) override;
+  void DoPayByPaymentCard(TTransactParams& R) override;
+  void DoReturnPayment(TTransactParams& R) override;
+  void DoCancelPayment(TTransactParams& R) override;
+  void DoAuthorisation(TTransactParams& R) override;
+  void DoAuthConfirmation(TTransactParams& R) override;
+  void DoCancelAuthorisation(TTransactParams& R) override;
+  void DoPayWithCashWithdrawal(TTransactParams& R) override;
+  void DoGetCardParameters(bool AFromLastOperation, std::u16string& AConsumerPresentedQR, std::u16string& AResult1,
+                           std::u16string& AResult2, std::u16string& AResult3, std::u16string& AResult4,
+                           int32_t& AResult5) override;
+  void DoPayElectronicCertificate(TTransactParams& R) override;
+  void DoReturnElectronicCertificate(TTransactParams& R) override;
+  void DoEmergencyReversal() override;
+  void DoSettlement(std::u16string& AText) override;
+
+  // Properties: the device's settings and the results of its last exchange.
+  void SetTerminalId(const std::u16string& AValue) { FDevice->SetTerminalId(AValue); }
+  int32_t GetPort() const { return FDevice->Port(); }
+  void SetPort(int32_t AValue) { FDevice->SetPort(AValue); }
+  int32_t GetBaud() const { return FDevice->Baud(); }
+  void SetBaud(int32_t AValue) { FDevice->SetBaud(AValue); }
+  std::u16string GetCurrencyCode() const { return FDevice->CurrencyCode(); }
+  void SetCurrencyCode(const std::u16string& AValue) { FDevice->SetCurrencyCode(AValue); }
+  std::u16string GetResponseCodeHost() const { return FDevice->ResponseCodeHost(); }
+  int32_t GetStatus() const { return FDevice->Status(); }
+  int32_t GetCommandResult() const { return FDevice->CommandResult(); }
+  std::u16string GetReceiptText() const { return FDevice->Receipt(); }
+  int32_t GetTimeoutAfterGetParams() const { return FDevice->TimeoutAfterGetParams(); }
+  void SetTimeoutAfterGetParams(int32_t AValue) { FDevice->SetTimeoutAfterGetParams(AValue); }
+
+  // The extended methods report the device error's own code.
+  void ReportDeviceError(const Exception& E, V8Variant* RetValue);
+
+  // Extended host methods.
+  bool PayFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool GetQRCodeFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool GetPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool ReturnPaymentFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool GetReturnPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
+                                 TV8AddInDefBaseEx*& v8);
+  bool ShowQRCodeFPSOnTerminal(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool PayByPaymentCardEx(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool TestConnection(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool GetReport(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool GetReceiptCopy(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool GetCardExtParams(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool PurchaseWithEnrollment(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool GetCompositeInterbankKey(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
+                                TV8AddInDefBaseEx*& v8);
+
+private:
+  struct TFpsAnswer {
+    std::u16string MerchantID;
+    std::u16string ResponseCode;
+    std::u16string OpertationID;
+  };
+
+  // The ending of an extended method: success, or the failure through ReportDeviceError.
+  template <class Body>
+  bool RunReported(V8Variant* RetValue, Body&& Work);
+  // The device's receipt text lands in the record also when the call fails.
+  template <class DeviceCall>
+  void WithSlip(TTransactParams& R, DeviceCall&& ACall);
+
+  void WriteReceipt(V8Variant& Param);
+  void WriteFpsAnswer(V8Variant* Params, int32_t AFirst, const TFpsAnswer& AAnswer);
+
+  std::unique_ptr<TDevice> FDevice;
+};
