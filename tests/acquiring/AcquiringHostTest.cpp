@@ -1,0 +1,166 @@
+// The driver library as the host runs it, through the emulator, against the
+// simulated terminal registered for this process: payments, a decline and its
+// last error, the terminal-parameters document, settings, properties and a
+// malformed call.
+#include <pugixml.hpp>
+
+#include "../host/HostTestSupport.h"
+#include "tests/device/SimulatorSupport.h"
+
+namespace hosttest {
+namespace {
+
+using Values = std::vector<HostValue>;
+
+HostValue Text(std::u16string_view Value) { return std::u16string(Value); }
+
+std::u16string TextOf(const HostValue& Value) {
+  const auto* Found = std::get_if<std::u16string>(&Value);
+  return Found ? *Found : u"<no text>";
+}
+
+class AcquiringHost : public HostSession {
+protected:
+  AcquiringHost() {
+    Object = &Open(u"a_orvextx1c83n");
+    // The terminal-parameters pause would only slow the tests down.
+    Set(u"TimeoutAfterGetParams", int32_t{0});
+  }
+
+  void Set(std::u16string_view Name, const HostValue& Value) {
+    ASSERT_EQ(Object->Call(u"SetParameter", {Text(Name), Value}).Return, HostValue(true)) << ToUtf8(Name);
+  }
+  HostValue Get(std::u16string_view Name) { return Object->GetProperty(Prop(Name)).Return.value_or(HostValue{}); }
+  std::pair<HostValue, std::u16string> LastError() {
+    const CallOutcome Outcome = Object->Call(u"GetLastError", {});
+    return {Outcome.Return.value_or(HostValue{}), TextOf(Outcome.Params.at(0))};
+  }
+  // A card payment of 12.50 with the host's usual empty in-out texts.
+  CallOutcome Pay(std::u16string_view Method = u"PayByPaymentCard") {
+    return Object->Call(Method, {Text(u"dev"), int32_t{1}, Text(u""), 12.5, Text(u""), Text(u""), Text(u""),
+                                 Text(u""), Text(u"")});
+  }
+
+  device_test::TSimulator Simulator;
+  Component* Object = nullptr;
+};
+
+TEST_F(AcquiringHost, PaymentRefundAndCancelReachTheTerminalAndReturnItsAnswer) {
+  const CallOutcome Paid = Pay();
+  ASSERT_EQ(Paid.Return, HostValue(true)) << ToUtf8(LastError().second);
+  EXPECT_EQ(Simulator.RequestField(u"Amount"), u"1250");
+  for (std::size_t Index = 4; Index <= 8; ++Index) EXPECT_NE(TextOf(Paid.Params[Index]), u"") << Index;
+  EXPECT_EQ(Paid.Params[8], Get(u"ReceiptText"));
+  EXPECT_EQ(Get(u"Status"), HostValue(int32_t{1}));
+
+  const HostValue Rrn = Paid.Params[6];
+  const CallOutcome Refunded = Object->Call(u"ReturnPaymantByPaymantCard",
+                                            {Text(u"dev"), int32_t{1}, Text(u""), 12.5, Text(u""), Text(u""), Rrn,
+                                             Text(u"host-auth"), Text(u"")});
+  ASSERT_EQ(Refunded.Return, HostValue(true)) << ToUtf8(LastError().second);
+  EXPECT_EQ(Refunded.Params[7], Text(u"host-auth"));
+  EXPECT_EQ(Simulator.RequestField(u"ReferenceNumber"), TextOf(Rrn));
+
+  const CallOutcome Second = Pay();
+  ASSERT_EQ(Second.Return, HostValue(true));
+  const CallOutcome Cancelled = Object->Call(
+      u"CancelPaymentByPaymentCard", {Text(u"dev"), int32_t{1}, Text(u""), 12.5, 12.5, Text(u""),
+                                      Second.Params[5], Second.Params[6], Second.Params[7], Text(u"")});
+  ASSERT_EQ(Cancelled.Return, HostValue(true)) << ToUtf8(LastError().second);
+  EXPECT_NE(TextOf(Cancelled.Params[9]), u"");
+}
+
+TEST_F(AcquiringHost, ADeclineIsReadThroughGetLastErrorWithItsOutputs) {
+  Simulator.Set(u"NextStatus", u"16");
+  const CallOutcome Declined = Pay();
+  EXPECT_TRUE(Declined.Ok);
+  EXPECT_EQ(Declined.Return, HostValue(false));
+  const auto [Code, Message] = LastError();
+  EXPECT_EQ(Code, HostValue(int32_t{1001}));
+  EXPECT_NE(Message, u"");
+  EXPECT_EQ(Declined.Params[8], Get(u"ReceiptText"));
+  EXPECT_EQ(Get(u"ResponseCodeHost"), Text(u"05"));
+  EXPECT_EQ(Get(u"Status"), HostValue(int32_t{16}));
+}
+
+TEST_F(AcquiringHost, TheSameUndeterminedStatusGives4501OnlyInTheExtendedMethods) {
+  const struct {
+    const char16_t* Method;
+    Values Args;
+    int32_t Code;
+  } Cases[] = {
+      {u"PayFPS", {12.5, int32_t{15}, Text(u""), int32_t{5}, Text(u""), Text(u""), Text(u""), Text(u"")}, 4501},
+      {u"PayByPaymentCard",
+       {Text(u"dev"), int32_t{1}, Text(u""), 12.5, Text(u""), Text(u""), Text(u""), Text(u""), Text(u"")},
+       1001},
+  };
+  for (const auto& Case : Cases) {
+    Simulator.Set(u"NextStatus", u"0");
+    EXPECT_EQ(Object->Call(Case.Method, Case.Args).Return, HostValue(false));
+    EXPECT_EQ(LastError().first, HostValue(Case.Code)) << ToUtf8(Case.Method);
+  }
+}
+
+TEST_F(AcquiringHost, TerminalParametersNeverOfferCashOrTheOperationList) {
+  Set(u"TerminalID", Text(u"T-77"));
+  const CallOutcome Outcome = Object->Call(u"TerminalParameters", {Text(u"dev"), Text(u"")});
+  ASSERT_EQ(Outcome.Return, HostValue(true)) << ToUtf8(LastError().second);
+  const std::string Xml = ToUtf8(TextOf(Outcome.Params[1]));
+  EXPECT_EQ(Xml.rfind("<?xml version=\"1.0\"?>", 0), 0u) << Xml;
+  pugi::xml_document Document;
+  ASSERT_TRUE(Document.load_string(Xml.c_str())) << Xml;
+  const pugi::xml_node Root = Document.child("TerminalParameters");
+  EXPECT_STREQ(Root.attribute("TerminalID").value(), "T-77");
+  EXPECT_STREQ(Root.attribute("CashWithdrawal").value(), "false");
+  EXPECT_STREQ(Root.attribute("ListCardTransactions").value(), "false");
+  EXPECT_STREQ(Root.attribute("ElectronicCertificates").value(), "true");
+}
+
+TEST_F(AcquiringHost, SettingsLandOnTheirProperties) {
+  const struct {
+    const char16_t* Name;
+    HostValue Value;
+    bool Ok;
+    const char16_t* Property;
+    HostValue After;
+  } Cases[] = {
+      {u"TerminalID", Text(u"A1"), true, u"TerminalId", Text(u"A1")},
+      {u"terminalid", Text(u"A2"), true, u"TerminalId", Text(u"A2")},
+      {u"IDТерминала", Text(u"A3"), true, u"TerminalId", Text(u"A3")},
+      {u"Port", Text(u"3"), true, u"Port", int32_t{3}},
+      {u"Baud", int32_t{-9600}, true, u"Baud", int32_t{-9600}},
+      {u"CurrencyCode", int32_t{643}, false, u"CurrencyCode", Text(u"643")},
+      {u"Status", int32_t{5}, false, u"Status", int32_t{0}},
+  };
+  for (const auto& Case : Cases) {
+    const CallOutcome Outcome = Object->Call(u"SetParameter", {Text(Case.Name), Case.Value});
+    EXPECT_EQ(Outcome.Return, HostValue(Case.Ok)) << ToUtf8(Case.Name);
+    EXPECT_EQ(Get(Case.Property), Case.After) << ToUtf8(Case.Name);
+  }
+}
+
+TEST_F(AcquiringHost, ResultPropertiesBeforeAndAfterAnExchange) {
+  const std::pair<const char16_t*, HostValue> Fresh[] = {
+      {u"Status", int32_t{0}}, {u"CommandResult", int32_t{0}}, {u"ReceiptText", Text(u"")},
+      {u"ResponseCodeHost", Text(u"")}, {u"TerminalId", Text(u"00000001")}, {u"Baud", int32_t{115200}}};
+  for (const auto& [Name, Value] : Fresh) EXPECT_EQ(Get(Name), Value) << ToUtf8(Name);
+
+  const CallOutcome Settled = Object->Call(u"Settelment", {Text(u"dev"), Text(u"")});
+  ASSERT_EQ(Settled.Return, HostValue(true)) << ToUtf8(LastError().second);
+  EXPECT_NE(TextOf(Settled.Params[1]), u"");
+  EXPECT_EQ(Get(u"ReceiptText"), Settled.Params[1]);
+}
+
+TEST_F(AcquiringHost, AShortCallFailsBeforeTheTerminal) {
+  const CallOutcome Outcome =
+      Object->CallWithCount(Method(u"PayByPaymentCard"), {Text(u"dev"), int32_t{1}, Text(u"")});
+  EXPECT_TRUE(Outcome.Ok);
+  EXPECT_EQ(Outcome.Return, HostValue(false));
+  const auto [Code, Message] = LastError();
+  EXPECT_EQ(Code, HostValue(int32_t{1001}));
+  EXPECT_NE(Message.find(u"Too few parameters"), std::u16string::npos) << ToUtf8(Message);
+  EXPECT_EQ(Simulator.Count(u"ExchangeCount"), 0);
+}
+
+}  // namespace
+}  // namespace hosttest
