@@ -197,22 +197,27 @@ void TDriver::WriteFpsAnswer(V8Variant* Params, int32_t AFirst, const TFpsAnswer
   SetTextParam(Params[AFirst + 2], AAnswer.OpertationID);
 }
 
+// Parameters 0 to 6 of the two fast payments that start with a QR code.
+TDriver::TFpsPayment TDriver::ReadFpsPayment(const V8Variant* Params) {
+  return {ReadAmount(Params[0]), V8AsInt(Params[1]), V8AsWString(Params[2]), V8AsInt(Params[3]), {}};
+}
+
+void TDriver::WriteFpsPayment(V8Variant* Params, const TFpsPayment& APayment) {
+  V8SetInt(Params[1], APayment.ReceiptNumber);
+  SetTextParam(Params[2], APayment.Rrn);
+  WriteFpsAnswer(Params, 4, APayment.Answer);
+}
+
 bool TDriver::PayFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
   return RunReported(RetValue, [&] {
-    const Currency Amount = ReadAmount(Params[0]);
-    int32_t ReceiptNumber = V8AsInt(Params[1]);
-    std::u16string Rrn = V8AsWString(Params[2]);
-    const int32_t Lifetime = V8AsInt(Params[3]);
-    TFpsAnswer Answer;
+    TFpsPayment P = ReadFpsPayment(Params);
     RunThenWrite(
         [&] {
-          FDevice->SaleFPS(Amount, ReceiptNumber, Rrn, Lifetime, Answer.MerchantID, Answer.ResponseCode,
-                           Answer.OpertationID);
+          FDevice->SaleFPS(P.Amount, P.ReceiptNumber, P.Rrn, P.Lifetime, P.Answer.MerchantID,
+                           P.Answer.ResponseCode, P.Answer.OpertationID);
         },
         [&] {
-          V8SetInt(Params[1], ReceiptNumber);
-          SetTextParam(Params[2], Rrn);
-          WriteFpsAnswer(Params, 4, Answer);
+          WriteFpsPayment(Params, P);
           WriteReceipt(Params[7]);
         });
   });
@@ -220,21 +225,15 @@ bool TDriver::PayFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDe
 
 bool TDriver::GetQRCodeFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
   return RunReported(RetValue, [&] {
-    const Currency Amount = ReadAmount(Params[0]);
-    int32_t ReceiptNumber = V8AsInt(Params[1]);
-    std::u16string Rrn = V8AsWString(Params[2]);
-    const int32_t Lifetime = V8AsInt(Params[3]);
-    TFpsAnswer Answer;
+    TFpsPayment P = ReadFpsPayment(Params);
     std::u16string QRCodeData;
     RunThenWrite(
         [&] {
-          FDevice->GetQRCodeFPS(Amount, ReceiptNumber, Rrn, Lifetime, Answer.MerchantID, Answer.ResponseCode,
-                                Answer.OpertationID, QRCodeData);
+          FDevice->GetQRCodeFPS(P.Amount, P.ReceiptNumber, P.Rrn, P.Lifetime, P.Answer.MerchantID,
+                                P.Answer.ResponseCode, P.Answer.OpertationID, QRCodeData);
         },
         [&] {
-          V8SetInt(Params[1], ReceiptNumber);
-          SetTextParam(Params[2], Rrn);
-          WriteFpsAnswer(Params, 4, Answer);
+          WriteFpsPayment(Params, P);
           SetTextParam(Params[7], QRCodeData);
           WriteReceipt(Params[8]);
         });

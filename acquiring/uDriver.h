@@ -80,6 +80,13 @@ private:
     std::u16string ResponseCode;
     std::u16string OpertationID;
   };
+  struct TFpsPayment {
+    Currency Amount;
+    int32_t ReceiptNumber;
+    std::u16string Rrn;
+    int32_t Lifetime;
+    TFpsAnswer Answer;
+  };
 
   // The ending of an extended method: success, or the failure through ReportDeviceError.
   template <class Body>
@@ -90,6 +97,8 @@ private:
 
   void WriteReceipt(V8Variant& Param);
   void WriteFpsAnswer(V8Variant* Params, int32_t AFirst, const TFpsAnswer& AAnswer);
+  static TFpsPayment ReadFpsPayment(const V8Variant* Params);
+  void WriteFpsPayment(V8Variant* Params, const TFpsPayment& APayment);
 
   std::unique_ptr<TDevice> FDevice;
 };
