@@ -101,6 +101,38 @@ TEST_F(AcquiringHost, TheSameUndeterminedStatusGives4501OnlyInTheExtendedMethods
   }
 }
 
+TEST_F(AcquiringHost, ExtendedOutputsWithoutAnAnswerAndAfterAPayment) {
+  const struct {
+    const char16_t* Method;
+    Values Args;
+    Values After;
+  } Before[] = {
+      {u"GetCompositeInterbankKey", {Text(u"x"), Text(u"x"), Text(u"x")}, {Text(u""), Text(u""), HostDate{0}}},
+      {u"GetCardExtParams", {int32_t{1}, Text(u"x"), Text(u"x"), Text(u"x")},
+       {Text(u""), Text(u""), Text(u""), Text(u"")}},
+  };
+  for (const auto& Case : Before) {
+    const CallOutcome Outcome = Object->Call(Case.Method, Case.Args);
+    EXPECT_EQ(Outcome.Return, HostValue(false)) << ToUtf8(Case.Method);
+    EXPECT_EQ(Outcome.Params, Case.After) << ToUtf8(Case.Method);
+  }
+
+  const CallOutcome Paid = Object->Call(u"PayByPaymentCardEx", {12.5, Text(u"ignored"), Text(u"ignored"), Text(u""),
+                                                                Text(u""), Text(u""), Text(u""), Text(u""), Text(u"")});
+  ASSERT_EQ(Paid.Return, HostValue(true)) << ToUtf8(LastError().second);
+  EXPECT_EQ(Simulator.RequestField(u"ReferenceNumber"), u"");
+  for (std::size_t Index = 1; Index <= 8; ++Index) EXPECT_NE(TextOf(Paid.Params[Index]), u"") << Index;
+  const CallOutcome Key = Object->Call(u"GetCompositeInterbankKey", {Text(u""), Text(u""), Text(u"")});
+  ASSERT_EQ(Key.Return, HostValue(true)) << ToUtf8(LastError().second);
+  const auto* Date = std::get_if<HostDate>(&Key.Params[2]);
+  ASSERT_NE(Date, nullptr);
+  EXPECT_GT(Date->DayCount, 25569.0);  // after 1 January 1970
+
+  const CallOutcome Fps = Object->Call(u"PayFPS", {12.5, Text(u"15"), Text(u""), int32_t{5}, Text(u""), Text(u""),
+                                                   Text(u""), Text(u"")});
+  EXPECT_EQ(Fps.Params[1].index(), HostValue(int32_t{0}).index());
+}
+
 TEST_F(AcquiringHost, TerminalParametersNeverOfferCashOrTheOperationList) {
   Set(u"TerminalID", Text(u"T-77"));
   const CallOutcome Outcome = Object->Call(u"TerminalParameters", {Text(u"dev"), Text(u"")});
