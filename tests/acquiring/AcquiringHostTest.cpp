@@ -83,6 +83,28 @@ TEST_F(AcquiringHost, ADeclineIsReadThroughGetLastErrorWithItsOutputs) {
   EXPECT_EQ(Get(u"Status"), HostValue(int32_t{16}));
 }
 
+TEST_F(AcquiringHost, CashWithdrawalAndTheOperationListAreRefused) {
+  const struct {
+    const char16_t* Method;
+    Values Args;
+    const char16_t* Message;
+    Values After;
+  } Cases[] = {
+      {u"PayByPaymentCardWithCashWithdrawal",
+       {Text(u"dev"), int32_t{1}, Text(u""), 12.5, 1.0, Text(u"x"), Text(u"x"), Text(u"x"), Text(u"x"), Text(u"x")},
+       u"Метод \"PayByPaymentCardWithCashWithdrawal\" не поддерживается",
+       {Text(u"dev"), int32_t{1}, Text(u""), 12.5, 1.0, Text(u""), Text(u""), Text(u""), Text(u""), Text(u"")}},
+      {u"GetOperationByCards", {Text(u"dev"), Text(u"host")}, u"Abstract Error", {Text(u"dev"), Text(u"host")}},
+  };
+  for (const auto& Case : Cases) {
+    const CallOutcome Outcome = Object->Call(Case.Method, Case.Args);
+    EXPECT_EQ(Outcome.Return, HostValue(false)) << ToUtf8(Case.Method);
+    EXPECT_EQ(LastError(), std::make_pair(HostValue(int32_t{1001}), std::u16string(Case.Message)));
+    EXPECT_EQ(Outcome.Params, Case.After) << ToUtf8(Case.Method);
+  }
+  EXPECT_EQ(Simulator.Count(u"ExchangeCount"), 0);
+}
+
 TEST_F(AcquiringHost, TheSameUndeterminedStatusGives4501OnlyInTheExtendedMethods) {
   const struct {
     const char16_t* Method;
