@@ -145,13 +145,15 @@ TEST_F(HostScript, StepsShareOneComponent) {
       "set Counter int:3\r\n"
       "\r\n"
       "   get Счётчик\n"
+      "echo Second   step:  remember\n"
       "call Remember \"text:two words\"\n"
       "get Remembered\n"
       "call Fail boom\n"
       "get CallCount\n");
   const RunResult Result = RunHost({FixturePath(), "run", Script});
   EXPECT_EQ(Result.Exit, ExitRefused) << Result.Err;  // one step answered false
-  for (const char* Part : {"get Счётчик -> true\n  value: int:3", "value: text:two words", "call Fail text:boom -> false",
+  for (const char* Part : {"get Счётчик -> true\n  value: int:3", "\n== Second step: remember\ncall Remember",
+                           "value: text:two words", "call Fail text:boom -> false",
                            "get CallCount -> true\n  value: int:2"})
     EXPECT_TRUE(Contains(Result.Out, Part)) << Part << "\nin:\n" << Result.Out;
 }

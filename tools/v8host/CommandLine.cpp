@@ -67,6 +67,15 @@ void ExpectWordCount(const std::vector<std::string>& Words, std::size_t Least, s
   if (Words.size() < Least || Words.size() > Most) RaiseUsage(std::string("expected: ") + Form);
 }
 
+std::string JoinWords(const std::vector<std::string>& Words, std::size_t First) {
+  std::string Joined;
+  for (std::size_t Index = First; Index < Words.size(); ++Index) {
+    if (!Joined.empty()) Joined += ' ';
+    Joined += Words[Index];
+  }
+  return Joined;
+}
+
 // Words: the command, the name, the values.
 Step ParseStep(const std::vector<std::string>& Words) {
   const std::string& Command = Words.empty() ? std::string() : Words[0];
@@ -76,8 +85,10 @@ Step ParseStep(const std::vector<std::string>& Words) {
     ExpectWordCount(Words, 2, 2, "get PROPERTY");
   } else if (Command == "set") {
     ExpectWordCount(Words, 3, 3, "set PROPERTY VALUE");
+  } else if (Command == "echo") {
+    return Step{Command, FromUtf8(JoinWords(Words, 1)), {}};
   } else {
-    RaiseUsage("unknown command \"" + Command + "\" (call, get or set)");
+    RaiseUsage("unknown command \"" + Command + "\" (call, get, set or echo)");
   }
   Step Parsed{Command, FromUtf8(Words[1]), {}};
   for (std::size_t Index = 2; Index < Words.size(); ++Index) Parsed.Args.push_back(ParseValue(Words[Index]));
@@ -208,6 +219,11 @@ private:
     FReport.Class = ChosenClass();
     Component Object(*FLibrary, FReport.Class, Setup());
     for (const Step& Action : Steps) {
+      // A script's headings structure what a reader sees; they call nothing.
+      if (Action.Command == "echo") {
+        if (!FOptions.Json) FOut << "\n== " << ToUtf8(Action.Name) << "\n";
+        continue;
+      }
       StepReport Done{Action.Command, Action.Name, Action.Args, Perform(Object, Action)};
       if (!Done.Outcome.Ok) FReport.ExitCode = ExitRefused;
       if (!FOptions.Json) PrintStep(FOut, Done);
@@ -259,7 +275,8 @@ std::string UsageText() {
          "  set PROPERTY VALUE      write a property\n"
          "  run SCRIPT              run the call/get/set lines of SCRIPT, one per\n"
          "                          line, on one component ('#' starts a comment\n"
-         "                          line; double quotes group words with blanks)\n"
+         "                          line; double quotes group words with blanks;\n"
+         "                          'echo TEXT' prints TEXT as a heading)\n"
          "\n"
          "values:\n"
          "  empty  text:ABC  int:42  int64:9000000000  num:1.5  bool:true\n"
