@@ -148,13 +148,17 @@ TEST_F(HostScript, StepsShareOneComponent) {
       "echo Second   step:  remember\n"
       "call Remember \"text:two words\"\n"
       "get Remembered\n"
+      "call Remember \"text:kept words\"\n"
+      "keep words 0\n"
+      "call Remember int:1\n"
+      "call Remember $words\n"
       "call Fail boom\n"
       "get CallCount\n");
   const RunResult Result = RunHost({FixturePath(), "run", Script});
   EXPECT_EQ(Result.Exit, ExitRefused) << Result.Err;  // one step answered false
   for (const char* Part : {"get Счётчик -> true\n  value: int:3", "\n== Second step: remember\ncall Remember",
                            "value: text:two words", "call Fail text:boom -> false",
-                           "get CallCount -> true\n  value: int:2"})
+                           "call Remember text:kept words -> true", "get CallCount -> true\n  value: int:5"})
     EXPECT_TRUE(Contains(Result.Out, Part)) << Part << "\nin:\n" << Result.Out;
 }
 

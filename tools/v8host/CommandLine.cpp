@@ -1,5 +1,6 @@
 #include "tools/v8host/CommandLine.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -27,6 +28,9 @@ struct Step {
   std::string Command;
   std::u16string Name;
   std::vector<HostValue> Args;
+  // Arguments written $NAME: filled at run time from what an earlier keep saved.
+  std::vector<std::pair<std::size_t, std::u16string>> KeptArgs;
+  std::size_t KeptParam = 0;  // keep: the parameter of the last call to save
 };
 
 [[noreturn]] void RaiseUsage(const std::string& Message) {
@@ -76,6 +80,16 @@ std::string JoinWords(const std::vector<std::string>& Words, std::size_t First) 
   return Joined;
 }
 
+// keep NAME N: parameter N of the last call, for later arguments written $NAME.
+Step ParseKeep(const std::vector<std::string>& Words) {
+  ExpectWordCount(Words, 3, 3, "keep NAME PARAMETER");
+  int32_t Param = 0;
+  if (!TryParseInt32(FromUtf8(Words[2]), Param) || Param < 0) RaiseUsage("keep: bad parameter number \"" + Words[2] + "\"");
+  Step Parsed{"keep", FromUtf8(Words[1]), {}, {}};
+  Parsed.KeptParam = static_cast<std::size_t>(Param);
+  return Parsed;
+}
+
 // Words: the command, the name, the values.
 Step ParseStep(const std::vector<std::string>& Words) {
   const std::string& Command = Words.empty() ? std::string() : Words[0];
@@ -86,12 +100,21 @@ Step ParseStep(const std::vector<std::string>& Words) {
   } else if (Command == "set") {
     ExpectWordCount(Words, 3, 3, "set PROPERTY VALUE");
   } else if (Command == "echo") {
-    return Step{Command, FromUtf8(JoinWords(Words, 1)), {}};
+    return Step{Command, FromUtf8(JoinWords(Words, 1)), {}, {}};
+  } else if (Command == "keep") {
+    return ParseKeep(Words);
   } else {
-    RaiseUsage("unknown command \"" + Command + "\" (call, get, set or echo)");
+    RaiseUsage("unknown command \"" + Command + "\" (call, get, set, echo or keep)");
   }
-  Step Parsed{Command, FromUtf8(Words[1]), {}};
-  for (std::size_t Index = 2; Index < Words.size(); ++Index) Parsed.Args.push_back(ParseValue(Words[Index]));
+  Step Parsed{Command, FromUtf8(Words[1]), {}, {}};
+  for (std::size_t Index = 2; Index < Words.size(); ++Index) {
+    if (Words[Index].size() > 1 && Words[Index].front() == '$') {
+      Parsed.KeptArgs.emplace_back(Parsed.Args.size(), FromUtf8(Words[Index].substr(1)));
+      Parsed.Args.emplace_back();
+    } else {
+      Parsed.Args.push_back(ParseValue(Words[Index]));
+    }
+  }
   return Parsed;
 }
 
@@ -215,6 +238,25 @@ private:
     return Action.Command == "get" ? Object.GetProperty(Number) : Object.SetProperty(Number, Action.Args.front());
   }
 
+  void Keep(const Step& Action) {
+    const std::vector<StepReport>& Done = FReport.Steps;
+    if (Done.empty() || Action.KeptParam >= Done.back().Outcome.Params.size())
+      throw HostFailure(FailureKind::BadArgument,
+                        u"keep " + Action.Name + u": the last call has no parameter " +
+                            IntToText(static_cast<int64_t>(Action.KeptParam)));
+    FKept[Action.Name] = Done.back().Outcome.Params[Action.KeptParam];
+  }
+
+  Step WithKeptValues(const Step& Action) const {
+    Step Filled = Action;
+    for (const auto& [Index, Name] : Action.KeptArgs) {
+      const auto Found = FKept.find(Name);
+      if (Found == FKept.end()) throw HostFailure(FailureKind::BadArgument, u"nothing kept under $" + Name);
+      Filled.Args[Index] = Found->second;
+    }
+    return Filled;
+  }
+
   void RunSteps(const std::vector<Step>& Steps) {
     FReport.Class = ChosenClass();
     Component Object(*FLibrary, FReport.Class, Setup());
@@ -224,7 +266,12 @@ private:
         if (!FOptions.Json) FOut << "\n== " << ToUtf8(Action.Name) << "\n";
         continue;
       }
-      StepReport Done{Action.Command, Action.Name, Action.Args, Perform(Object, Action)};
+      if (Action.Command == "keep") {
+        Keep(Action);
+        continue;
+      }
+      const Step Filled = WithKeptValues(Action);
+      StepReport Done{Filled.Command, Filled.Name, Filled.Args, Perform(Object, Filled)};
       if (!Done.Outcome.Ok) FReport.ExitCode = ExitRefused;
       if (!FOptions.Json) PrintStep(FOut, Done);
       FReport.Steps.push_back(std::move(Done));
@@ -250,6 +297,7 @@ private:
   std::ostream& FOut;
   std::ostream& FErr;
   RunReport FReport;
+  std::map<std::u16string, HostValue> FKept;
   // Declared before the library: blocks the library kept are freed only after it is unloaded.
   HostMemoryManager FMemory;
   HostConnection FConnection;
@@ -276,7 +324,9 @@ std::string UsageText() {
          "  run SCRIPT              run the call/get/set lines of SCRIPT, one per\n"
          "                          line, on one component ('#' starts a comment\n"
          "                          line; double quotes group words with blanks;\n"
-         "                          'echo TEXT' prints TEXT as a heading)\n"
+         "                          'echo TEXT' prints TEXT as a heading;\n"
+         "                          'keep NAME N' saves parameter N of the last\n"
+         "                          call for later values written $NAME)\n"
          "\n"
          "values:\n"
          "  empty  text:ABC  int:42  int64:9000000000  num:1.5  bool:true\n"
