@@ -255,6 +255,14 @@ TEST_F(MethodLayout, ExtendedMethods) {
   for (const LayoutCase& Case : Cases) RunApprovedThenDeclined(Case);
 }
 
+// A payment the terminal still waits for is undetermined: code 4501, and the
+// host gets the merchant and the operation id to ask for its status later.
+TEST_F(MethodLayout, APendingFastPaymentFailsWithItsAnswerWritten) {
+  Check(u"PayFPS", {12.5, Text(u"15"), Text(u""), int32_t{5}, Text(u"m"), Text(u"r"), Text(u"o"), Text(u"s")},
+        int32_t{4501},
+        {12.5, int32_t{15}, Text(u""), int32_t{5}, Text(u"MA0000012345"), Text(u""), kAnyText, kReceipt});
+}
+
 // Both read the answer the driver holds, without an exchange: after a
 // payment, and not at all once the driver was disconnected.
 TEST_F(MethodLayout, CardExtrasAndTheInterbankKeyReadTheHeldAnswer) {
