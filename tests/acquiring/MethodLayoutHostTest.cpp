@@ -36,7 +36,6 @@ struct LayoutCase {
   const char16_t* ApprovingStatus = nullptr;  // for operations the terminal leaves pending
 };
 
-
 class MethodLayout : public HostSession {
 protected:
   MethodLayout() { Object = &Open(u"a_orvextx1c83n"); }
@@ -96,15 +95,14 @@ protected:
   Component* Object = nullptr;
 };
 
-
 TEST_F(MethodLayout, PreAuthorisationCardReadingAndCertificates) {
   const HostValue Dev = Text(u"dev");
-  const CallOutcome ForConfirm = Approved(u"AuthorisationByPaymentCard",
-                                          {Dev, int32_t{1}, Text(u""), 30.0, Text(u""), Text(u""), Text(u""),
-                                           Text(u""), Text(u"")});
-  const CallOutcome ForCancel = Approved(u"AuthorisationByPaymentCard",
-                                         {Dev, int32_t{1}, Text(u""), 30.0, Text(u""), Text(u""), Text(u""),
-                                          Text(u""), Text(u"")});
+  // One pre-authorisation to confirm and one to cancel, each of 30.00.
+  Values PreAuthorisation(9, Text(u""));
+  PreAuthorisation[1] = int32_t{1};
+  PreAuthorisation[3] = 30.0;
+  const CallOutcome ForConfirm = Approved(u"AuthorisationByPaymentCard", PreAuthorisation);
+  const CallOutcome ForCancel = Approved(u"AuthorisationByPaymentCard", PreAuthorisation);
   const CallOutcome Certificate = Approved(u"PayElectronicCertificate",
                                            {Dev, int32_t{1}, Text(u""), Text(u"basket-0"), 5.0, 20.0, Text(u""),
                                             Text(u""), Text(u""), Text(u""), int32_t{0}, Text(u"")});
