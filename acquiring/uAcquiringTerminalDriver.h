@@ -11,17 +11,6 @@
 #include "device/uTXCommon.h"
 #include "equipment/uCommonDriver.h"
 
-// What the terminal can do, as the terminal-parameters document reports it.
-struct TTerminalCapabilities {
-  bool PrintSlipOnTerminal = false;
-  bool ShortSlip = false;
-  bool CashWithdrawal = false;
-  bool ElectronicCertificates = false;
-  bool PartialCancellation = false;
-  bool ConsumerPresentedQR = false;
-  bool ListCardTransactions = false;
-};
-
 // The host's number of currency units as ten-thousandths, the exact product
 // rounded half to even. Refuses a value that is not finite or does not fit.
 Currency AmountToCurrency(double AValue);

@@ -55,8 +55,7 @@ constexpr int32_t kCardEntryMode = 3;
 constexpr int32_t kDataBits = 8;
 constexpr int32_t kStopBitsMode = 2;
 
-constexpr uint8_t kFpsTag = 0xF6;
-constexpr uint8_t kFpsQRCodeTag = 0xD1;
+constexpr uint8_t kFpsTag = kQRCodeTag;
 constexpr uint8_t kFpsPasswordTag = 0xD2;
 constexpr uint8_t kFpsLifetimeTag = 0xD3;
 constexpr uint8_t kKeyTag = 0xDE;
@@ -354,7 +353,7 @@ bool TDevice::GetTerminalParameters(bool& APrintSlipOnTerminal, bool& AShortSlip
   RunExchange(true, 0);
   // The terminal is busy printing its parameters for a while after answering.
   if (FTimeoutAfterGetParams > 0) FClock.Sleep(static_cast<uint32_t>(FTimeoutAfterGetParams));
-  TTerminalFeatures Features;
+  TTerminalCapabilities Features;
   if (!ParseTerminalFeatures(ResponseText(u"ModelNo"), Features)) return false;
   APrintSlipOnTerminal = Features.PrintSlipOnTerminal;
   AShortSlip = Features.ShortSlip;
@@ -504,7 +503,7 @@ void TDevice::GetQRCodeFPS(Currency ASum, [[maybe_unused]] int32_t& ARecNum, std
   RunExchangeThenRead(true, 0, [&] {
     ARrn = ResponseText(u"ReferenceNumber");
     FinishFps(AMerchantID, AResponseCode, AOpertationID);
-    AQRCodeData = TBerTlv::GetTagDataAsString({kFpsTag, kFpsQRCodeTag}, ResponseText(u"AdditionalData"));
+    AQRCodeData = TBerTlv::GetTagDataAsString({kQRCodeTag, kQRCodeValueTag}, ResponseText(u"AdditionalData"));
   });
 }
 
@@ -550,7 +549,7 @@ void TDevice::ShowQRCodeFPSOnTerminal(int32_t ATimeout, const std::u16string& AQ
   PutInt(u"OperationCode", kOpShowQRCode);
   if (ATimeout > 0) PutInt(u"CardWaitTimeout", ATimeout);
   PutInt(u"CommandMode", kModeShowQRCode);
-  PutText(u"AdditionalData", TBerTlv::MakeDataAsString({kFpsTag, kFpsQRCodeTag}, AQRCodeData));
+  PutText(u"AdditionalData", QRCodeData(AQRCodeData));
   RunExchange(true, 0);
 }
 

@@ -13,9 +13,6 @@ constexpr Currency kTenThousandthsPerHundredth = 100;
 constexpr int32_t kLowestTrxId = 1;
 constexpr int32_t kHighestTrxId = 65534;
 
-constexpr uint8_t kQRTag = 0xF6;
-constexpr uint8_t kQRValueTag = 0xD1;
-
 constexpr uint8_t kCardLast4Tag = 0xD1;
 constexpr uint8_t kCardHashTag = 0xD2;
 constexpr uint8_t kCardBinTag = 0xD3;
@@ -61,15 +58,15 @@ std::u16string_view StripChar(std::u16string_view AText, char16_t AChar) {
   return AText;
 }
 
-void SetFeature(TTerminalFeatures& AFeatures, std::u16string_view APiece) {
-  const std::pair<std::u16string_view, bool TTerminalFeatures::*> Names[] = {
-      {u"PST", &TTerminalFeatures::PrintSlipOnTerminal},
-      {u"SSLIP", &TTerminalFeatures::ShortSlip},
-      {u"CWD", &TTerminalFeatures::CashWithdrawal},
-      {u"ECNCPK", &TTerminalFeatures::ElectronicCertificates},
-      {u"PC", &TTerminalFeatures::PartialCancellation},
-      {u"CPQR", &TTerminalFeatures::ConsumerPresentedQR},
-      {u"LCT", &TTerminalFeatures::ListCardTransactions},
+void SetFeature(TTerminalCapabilities& AFeatures, std::u16string_view APiece) {
+  const std::pair<std::u16string_view, bool TTerminalCapabilities::*> Names[] = {
+      {u"PST", &TTerminalCapabilities::PrintSlipOnTerminal},
+      {u"SSLIP", &TTerminalCapabilities::ShortSlip},
+      {u"CWD", &TTerminalCapabilities::CashWithdrawal},
+      {u"ECNCPK", &TTerminalCapabilities::ElectronicCertificates},
+      {u"PC", &TTerminalCapabilities::PartialCancellation},
+      {u"CPQR", &TTerminalCapabilities::ConsumerPresentedQR},
+      {u"LCT", &TTerminalCapabilities::ListCardTransactions},
   };
   for (const auto& [Name, Flag] : Names) {
     if (SameTextIgnoringCase(APiece, Name)) AFeatures.*Flag = true;
@@ -124,9 +121,13 @@ int32_t NewTerminalTrxId() {
   return Range(TrxIdGenerator());
 }
 
+std::u16string QRCodeData(std::u16string_view AQRText) {
+  return TBerTlv::MakeDataAsString({kQRCodeTag, kQRCodeValueTag}, AQRText);
+}
+
 std::u16string ConsumerQRData(std::u16string_view AQRText) {
   if (AQRText.empty()) return {};
-  return TBerTlv::MakeDataAsString({kQRTag, kQRValueTag}, AQRText);
+  return QRCodeData(AQRText);
 }
 
 int32_t RecNumValue(std::u16string_view ARecNum) noexcept {
@@ -202,11 +203,11 @@ std::u16string ReceiptText(const TReceiptItems& AItems, std::u16string_view ACut
 
 std::u16string ReceiptCardType(const TReceiptItems& AItems) { return ReceiptValue(AItems, u"0xDE"); }
 
-bool ParseTerminalFeatures(std::u16string_view AModelNo, TTerminalFeatures& AFeatures) {
+bool ParseTerminalFeatures(std::u16string_view AModelNo, TTerminalCapabilities& AFeatures) {
   if (AModelNo.empty()) return false;
   for (const auto Part : Split(AModelNo, u'^')) {
     if (!Part.starts_with(kFeaturesPrefix)) continue;
-    AFeatures = TTerminalFeatures();
+    AFeatures = TTerminalCapabilities();
     for (const auto Piece : Split(StripChar(Part.substr(kFeaturesPrefix.size()), u';'), u';')) {
       SetFeature(AFeatures, Piece);
     }

@@ -22,6 +22,11 @@ int32_t NewTerminalTrxId();
 // The consumer-presented QR code as the hex text of F6 { D1 { QR } }; empty for
 // an empty QR.
 std::u16string ConsumerQRData(std::u16string_view AQRText);
+// A QR code's text as the connector carries it both ways: the value of D1
+// inside F6, as hex text.
+inline constexpr uint8_t kQRCodeTag = 0xF6;
+inline constexpr uint8_t kQRCodeValueTag = 0xD1;
+std::u16string QRCodeData(std::u16string_view AQRText);
 
 // A receipt number given as text: its decimal value, 0 when it is none.
 int32_t RecNumValue(std::u16string_view ARecNum) noexcept;
@@ -45,18 +50,9 @@ std::u16string ReceiptValue(const TReceiptItems& AItems, std::u16string_view ANa
 std::u16string ReceiptText(const TReceiptItems& AItems, std::u16string_view ACutTag);
 std::u16string ReceiptCardType(const TReceiptItems& AItems);
 
-// What the terminal says it can do, from its "FAN:" model-number part.
-struct TTerminalFeatures {
-  bool PrintSlipOnTerminal = false;
-  bool ShortSlip = false;
-  bool CashWithdrawal = false;
-  bool ElectronicCertificates = false;
-  bool PartialCancellation = false;
-  bool ConsumerPresentedQR = false;
-  bool ListCardTransactions = false;
-};
+// What the terminal says it can do comes from its "FAN:" model-number part.
 // False, leaving AFeatures untouched, when the model number has no "FAN:" part.
-bool ParseTerminalFeatures(std::u16string_view AModelNo, TTerminalFeatures& AFeatures);
+bool ParseTerminalFeatures(std::u16string_view AModelNo, TTerminalCapabilities& AFeatures);
 
 struct TCardData {
   std::u16string Hash;

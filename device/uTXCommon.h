@@ -45,6 +45,18 @@ struct TCardOperation {
   void Clear() { *this = TCardOperation(); }
 };
 
+// What the terminal can do: read from its capability list and reported to the
+// host in the terminal-parameters document.
+struct TTerminalCapabilities {
+  bool PrintSlipOnTerminal = false;
+  bool ShortSlip = false;
+  bool CashWithdrawal = false;
+  bool ElectronicCertificates = false;
+  bool PartialCancellation = false;
+  bool ConsumerPresentedQR = false;
+  bool ListCardTransactions = false;
+};
+
 // A transaction status the terminal answered as failed. Code tells the host
 // whether the outcome is unknown (4501: status 0, the payment may still be in
 // progress) or a plain failure (1001).

@@ -101,7 +101,7 @@ TEST(Receipt, ItemsNamesAndCut) {
 }
 
 TEST(TerminalFeatures, FromTheFirstFanPart) {
-  using F = TTerminalFeatures;
+  using F = TTerminalCapabilities;
   const struct {
     const char* Name;
     std::u16string ModelNo;
