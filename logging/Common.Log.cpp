@@ -4,7 +4,7 @@
 #include <mutex>
 #include <new>
 
-#include "logging/Common.BaseSecurity.h"
+#include "logging/Common.LogFiles.h"
 #include "logging/uVInfo.h"
 #include "platform/Exception.h"
 #include "platform/Os.h"
@@ -22,13 +22,19 @@ struct TLogState {
   // Serialises the appends of this process; AppendToFile locks against others.
   std::mutex AppendLock;
   std::atomic<TLogClock> Clock{nullptr};
+  // Facts of the process read once: the library's own file name and the user
+  // locale's time separator. Kept here rather than in function-local statics,
+  // which the unload step would find already destroyed.
+  std::once_flag FactsRead;
+  std::u16string LibraryFileName;
+  std::u16string TimeSeparator;
 };
 
 // Created on first use and never destroyed: the library's start-up code sets the
 // vendor word from other units' static initialisers, and other units' static
 // destructors may still log after this unit's unload step has run. It lives in
 // static storage, so unloading the library leaves no heap block behind; the
-// unload step releases the strings.
+// unload step releases the strings. Everything the log path needs lives here.
 TLogState& State() {
   alignas(TLogState) static unsigned char Storage[sizeof(TLogState)];
   static TLogState* const Instance = new (Storage) TLogState;
@@ -73,11 +79,28 @@ LocalDateTime CurrentTime() {
   return Clock != nullptr ? Clock() : os::Now();
 }
 
-// Read once, like the rest of the process's format settings.
-const std::u16string& TimeSeparator() {
-  static const std::u16string Separator = os::TimeSeparator();
-  return Separator;
+bool IsPathSeparator(char16_t C) { return C == u'/' || C == u'\\' || C == os::PathSeparator(); }
+
+std::u16string_view FileNameOf(std::u16string_view Path) {
+  std::size_t Start = Path.size();
+  while (Start > 0 && !IsPathSeparator(Path[Start - 1])) --Start;
+  return Path.substr(Start);
 }
+
+// The library's file does not change while it is loaded, and the time
+// separator is read once like the rest of the process's format settings.
+const TLogState& ProcessFacts() {
+  TLogState& Log = State();
+  std::call_once(Log.FactsRead, [&Log] {
+    Log.LibraryFileName = FileNameOf(GetModuleFilePath());
+    Log.TimeSeparator = os::TimeSeparator();
+  });
+  return Log;
+}
+
+const std::u16string& TimeSeparator() { return ProcessFacts().TimeSeparator; }
+
+const std::u16string& LibraryFileName() { return ProcessFacts().LibraryFileName; }
 
 void AppendDate(std::u16string& Out, const LocalDateTime& Time) {
   os::AppendZeroPadded(Out, Time.Year, 4);
@@ -99,6 +122,28 @@ void AppendTimestamp(std::u16string& Out, const LocalDateTime& Time) {
   os::AppendZeroPadded(Out, Time.Millisecond, 3);
 }
 
+// A text from the host or the terminal must not be able to start a line of its
+// own: control characters (C0, DEL, C1 and the Unicode line and paragraph
+// separators) are written as escapes.
+void AppendEscaped(std::u16string& Out, std::u16string_view Text) {
+  static constexpr char16_t Hex[] = u"0123456789ABCDEF";
+  for (const char16_t C : Text) {
+    if (C == u'\r') Out += u"\\r";
+    else if (C == u'\n') Out += u"\\n";
+    else if (C == u'\t') Out += u"\\t";
+    else if (C < 0x20 || C == 0x7F) {
+      Out += u"\\x";
+      Out.push_back(Hex[C >> 4]);
+      Out.push_back(Hex[C & 0xF]);
+    } else if ((C >= 0x80 && C <= 0x9F) || C == 0x2028 || C == 0x2029) {
+      Out += u"\\u";
+      for (int Shift = 12; Shift >= 0; Shift -= 4) Out.push_back(Hex[(C >> Shift) & 0xF]);
+    } else {
+      Out.push_back(C);
+    }
+  }
+}
+
 std::u16string FormatLineAt(const LocalDateTime& Time, std::u16string_view Text, std::u16string_view Data,
                             TLogLevel Level) {
   const std::u16string_view TrimmedText = TrimControl(Text);
@@ -109,21 +154,13 @@ std::u16string FormatLineAt(const LocalDateTime& Time, std::u16string_view Text,
   Line.push_back(u'\t');
   Line += LevelWord(Level);
   Line.push_back(u'\t');
-  Line += TrimmedText;
+  AppendEscaped(Line, TrimmedText);
   // Decided before trimming: blank data still shows that data was passed.
   if (!Data.empty()) {
     Line += u": \t";
-    Line += TrimmedData;
+    AppendEscaped(Line, TrimmedData);
   }
   return Line;
-}
-
-bool IsPathSeparator(char16_t C) { return C == u'/' || C == u'\\' || C == os::PathSeparator(); }
-
-std::u16string_view FileNameOf(std::u16string_view Path) {
-  std::size_t Start = Path.size();
-  while (Start > 0 && !IsPathSeparator(Path[Start - 1])) --Start;
-  return Path.substr(Start);
 }
 
 std::u16string_view WithoutExtension(std::u16string_view FileName) {
@@ -131,34 +168,15 @@ std::u16string_view WithoutExtension(std::u16string_view FileName) {
   return Dot == std::u16string_view::npos ? FileName : FileName.substr(0, Dot);
 }
 
-// The library's file does not change while it is loaded.
-const std::u16string& LibraryFileName() {
-  static const std::u16string Name(FileNameOf(GetModuleFilePath()));
-  return Name;
-}
-
 std::u16string_view LogStem() {
   const std::u16string& Component = State().ComponentName;
   return WithoutExtension(FileNameOf(Component.empty() ? LibraryFileName() : Component));
 }
 
-std::u16string LogFolder(std::u16string_view Stem) {
-  const char16_t Separator = os::PathSeparator();
-  std::u16string Folder = os::MachineAppDataFolder();
-  Folder.reserve(Folder.size() + State().Vendor.size() + Stem.size() + 3);
-  Folder.push_back(Separator);
-  Folder += State().Vendor;
-  Folder.push_back(Separator);
-  Folder += Stem;
-  Folder.push_back(Separator);
-  return Folder;
-}
-
-// Folder, stem, "_", the date as yyyy.mm.dd, ".log".
-std::u16string LogFileName(std::u16string_view Folder, std::u16string_view Stem, const LocalDateTime& Day) {
+// The date as yyyy.mm.dd: one file per component per day.
+std::u16string DayFileName(std::u16string_view Stem, const LocalDateTime& Day) {
   std::u16string File;
-  File.reserve(Folder.size() + Stem.size() + 16);
-  File += Folder;
+  File.reserve(Stem.size() + 16);
   File += Stem;
   File.push_back(u'_');
   AppendDate(File, Day);
@@ -166,11 +184,15 @@ std::u16string LogFileName(std::u16string_view Folder, std::u16string_view Stem,
   return File;
 }
 
-// Only the component's own folder is opened to everybody; the vendor folder
-// keeps what it inherits.
-void EnsureLogFolder(const std::u16string& Folder) {
-  if (os::CreateDirectories(Folder)) GrantEveryoneFullAccess(Folder);
-}
+// Where the lines go now: the machine-wide folder can change with the
+// environment, the vendor word and the component name with start-up.
+struct TCurrentPlace {
+  TCurrentPlace() = default;
+  TCurrentPlace(const TCurrentPlace&) = delete;
+  TCurrentPlace& operator=(const TCurrentPlace&) = delete;
+  std::u16string Base = os::MachineAppDataFolder();
+  TLogPlace Place{Base, State().Vendor, LogStem()};
+};
 
 std::string EncodeLine(std::u16string_view Line) {
   std::string Bytes = ToUtf8(Line);
@@ -178,22 +200,21 @@ std::string EncodeLine(std::u16string_view Line) {
   return Bytes;
 }
 
-os::AppendResult AppendLocked(const std::u16string& File, std::string_view Bytes) {
+os::AppendResult AppendLocked(const TLogPlace& Place, std::u16string_view FileName, std::string_view Bytes) {
   const std::lock_guard<std::mutex> Guard(State().AppendLock);
-  return os::AppendToFile(File, Bytes);
+  return AppendToLogFile(Place, FileName, Bytes);
 }
 
-// The open itself tells whether the folder is there, so the usual line costs no
-// extra look-up; a missing folder is created and the append tried once more.
+// The usual line costs no separate look-up of the folders: the append tells
+// whether they are there; missing ones are created and the append tried once more.
 void AppendLineAt(const LocalDateTime& Time, std::u16string_view Line) {
-  const std::u16string_view Stem = LogStem();
-  const std::u16string Folder = LogFolder(Stem);
-  const std::u16string File = LogFileName(Folder, Stem, Time);
+  const TCurrentPlace Current;
+  const std::u16string FileName = DayFileName(Current.Place.Stem, Time);
   const std::string Bytes = EncodeLine(Line);
-  if (AppendLocked(File, Bytes) == os::AppendResult::Ok) return;
-  EnsureLogFolder(Folder);
-  if (AppendLocked(File, Bytes) != os::AppendResult::Ok)
-    throw Exception(u"The log folder " + Folder + u" cannot be used");
+  if (AppendLocked(Current.Place, FileName, Bytes) == os::AppendResult::Ok) return;
+  PrepareLogFolder(Current.Place);
+  if (AppendLocked(Current.Place, FileName, Bytes) != os::AppendResult::Ok)
+    throw Exception(u"The log folder " + Current.Place.FolderText() + u" cannot be used");
 }
 
 // Unload: a log that was being written ends with the stop line. Later lines from
@@ -207,6 +228,8 @@ struct TLogUnload {
     TLogState& Log = State();
     std::u16string().swap(Log.Vendor);
     std::u16string().swap(Log.ComponentName);
+    std::u16string().swap(Log.LibraryFileName);
+    std::u16string().swap(Log.TimeSeparator);
   }
 };
 const TLogUnload Unload;
@@ -244,17 +267,21 @@ void SetLogMode(TLogMode Mode) {
 TLogMode GetLogMode() noexcept { return State().Mode.load(); }
 
 std::u16string GetLogPath(bool FolderOnly) {
-  const std::u16string_view Stem = LogStem();
-  const std::u16string Folder = LogFolder(Stem);
-  if (!os::DirectoryExists(Folder)) EnsureLogFolder(Folder);
-  return FolderOnly ? Folder : LogFileName(Folder, Stem, CurrentTime());
+  const TCurrentPlace Current;
+  PrepareLogFolder(Current.Place);
+  if (FolderOnly) return Current.Place.FolderText();
+  const std::u16string FileName = DayFileName(Current.Place.Stem, CurrentTime());
+  CheckLogFile(Current.Place, FileName);
+  return Current.Place.FileText(FileName);
 }
 
+// The six lines go out in one append, so that another process's lines never
+// land inside the banner.
 void WriteStartBanner() {
   TLogState& Log = State();
   if (!IsWritingMode(Log.Mode.load()) || Log.BannerWritten.load()) return;
   const std::u16string Blanks(BannerBlankWidth, u' ');
-  // Every text first: a banner is appended whole or not at all when a fact is missing.
+  // Every fact first: a banner is appended whole or not at all.
   const std::u16string Lines[] = {
       Blanks,
       std::u16string(StartBannerTitle),
@@ -263,7 +290,12 @@ void WriteStartBanner() {
       u"App. version:\t" + ModuleVersionText(GetModuleVersion()),
       Blanks,
   };
-  for (const std::u16string& Line : Lines) AppendLogLine(Line);
+  std::u16string Banner;
+  for (const std::u16string& Line : Lines) {
+    if (!Banner.empty()) Banner += u"\r\n";
+    Banner += Line;
+  }
+  AppendLogLine(Banner);
   Log.BannerWritten = true;
 }
 
@@ -283,3 +315,16 @@ void SetLogVendor(std::u16string_view Vendor) { State().Vendor = Vendor; }
 void SetLogComponentName(std::u16string_view Name) { State().ComponentName = Name; }
 
 void SetLogClock(TLogClock Clock) noexcept { State().Clock = Clock; }
+
+std::u16string TLogPlace::FolderText() const {
+  const char16_t Separator = os::PathSeparator();
+  std::u16string Folder;
+  Folder.reserve(Base.size() + Vendor.size() + Stem.size() + 3);
+  Folder += Base;
+  Folder.push_back(Separator);
+  Folder += Vendor;
+  Folder.push_back(Separator);
+  Folder += Stem;
+  Folder.push_back(Separator);
+  return Folder;
+}

@@ -179,7 +179,7 @@ void WriteEntry(const std::string& Folder, const std::string& Name, const std::s
 }  // namespace
 
 std::u16string RegistryFolder() {
-  const char* Folder = std::getenv("ORVEX_AUTOMATION_REGISTRY");
+  const char* Folder = ::secure_getenv("ORVEX_AUTOMATION_REGISTRY");
   return FromUtf8(Folder != nullptr && *Folder != '\0' ? Folder : kDefaultRegistryFolder);
 }
 

@@ -3,19 +3,21 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
-#include <mutex>
 #include <system_error>
 
 #include "platform/Exception.h"
 #include "platform/Text.h"
+#include "platform/posix/FileDescriptor.posix.h"
 
 namespace os {
 
@@ -25,18 +27,6 @@ namespace {
 constexpr const char* SharedAppDataFolder = "/var/tmp/ProgramData";
 
 std::string NativePath(const std::u16string& Path) { return ToUtf8(Path); }
-
-// The log appends to the same day file line after line: converting its name
-// once per change rather than once per line is a noticeable share of a line.
-const std::string& NativePathOfRepeatedFile(const std::u16string& Path) {
-  thread_local std::u16string LastPath;
-  thread_local std::string LastNative;
-  if (Path != LastPath || LastNative.empty()) {
-    LastNative = NativePath(Path);
-    LastPath = Path;
-  }
-  return LastNative;
-}
 
 // Takes the code first: building the message may itself change errno.
 [[noreturn]] void RaiseErrno(int Code, std::u16string_view Attempt) {
@@ -48,30 +38,79 @@ bool IsDirectory(const std::string& Path) {
   return ::stat(Path.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
 }
 
-// Sticky and writable by all, as /tmp: every local user may create a folder
-// below it, nobody may remove another user's.
-bool EnsureSharedFolder(const std::string& Path) {
-  if (::mkdir(Path.c_str(), 01777) == 0) return ::chmod(Path.c_str(), 01777) == 0;
-  return errno == EEXIST && IsDirectory(Path) && ::access(Path.c_str(), W_OK | X_OK) == 0;
+std::string WithoutTrailingSlashes(std::string Path) {
+  while (Path.size() > 1 && Path.back() == '/') Path.pop_back();
+  return Path;
 }
 
-std::string NonEmptyEnv(const char* Name) {
-  const char* Value = std::getenv(Name);
-  return Value != nullptr ? std::string(Value) : std::string();
+// An override from the environment counts only as an absolute folder other than
+// the root: anything else would put the log wherever the process happens to
+// be. secure_getenv: a program running with raised rights ignores it.
+std::string FolderFromEnvironment(const char* Name) {
+  const char* Value = ::secure_getenv(Name);
+  if (Value == nullptr || Value[0] != '/') return {};
+  std::string Folder = WithoutTrailingSlashes(Value);
+  return Folder == "/" ? std::string() : Folder;
+}
+
+// Who may be trusted with the log's folders: this process's own user and root.
+bool IsTrustedOwner(uid_t Owner) { return Owner == ::geteuid() || Owner == 0; }
+
+// The shared folder is used when it is (or can be made) a folder that this user
+// may write in and nobody but this user or root controls. A new one is made
+// sticky and writable by all, as /tmp: every local user may create a folder below
+// it, nobody may remove another user's.
+bool SharedFolderUsable() {
+  const bool Created = ::mkdir(SharedAppDataFolder, 0700) == 0;
+  if (!Created && errno != EEXIST) return false;
+  const TFileDescriptor Folder(::open(SharedAppDataFolder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat Info {};
+  if (!Folder.IsOpen() || ::fstat(Folder.Get(), &Info) != 0 || !IsTrustedOwner(Info.st_uid)) return false;
+  if (Created && ::fchmod(Folder.Get(), 01777) != 0) return false;
+  return ::faccessat(Folder.Get(), ".", W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// Decided once per process (an administrator's change needs a restart) and
+// kept in a plain value: nothing here has a destructor that could run before
+// the log's own unload step.
+enum class SharedFolderState : int { Unknown, Usable, Unusable };
+std::atomic<SharedFolderState> SharedFolderDecision{SharedFolderState::Unknown};
+
+bool SharedFolderChosen() {
+  SharedFolderState State = SharedFolderDecision.load(std::memory_order_acquire);
+  if (State == SharedFolderState::Unknown) {
+    State = SharedFolderUsable() ? SharedFolderState::Usable : SharedFolderState::Unusable;
+    SharedFolderDecision.store(State, std::memory_order_release);
+  }
+  return State == SharedFolderState::Usable;
+}
+
+// The home folder of this process's user: HOME, or the password database when
+// HOME is not set. Only a folder that exists and belongs to the user counts.
+std::string HomeFolder() {
+  std::string Home = FolderFromEnvironment("HOME");
+  if (Home.empty() && ::secure_getenv("HOME") == nullptr) {
+    passwd Entry{};
+    passwd* Found = nullptr;
+    char Buffer[4096];
+    if (::getpwuid_r(::geteuid(), &Entry, Buffer, sizeof(Buffer), &Found) == 0 && Found != nullptr &&
+        Found->pw_dir != nullptr && Found->pw_dir[0] == '/')
+      Home = WithoutTrailingSlashes(Found->pw_dir);
+  }
+  if (Home.empty() || Home == "/") return {};
+  struct stat Info {};
+  if (::stat(Home.c_str(), &Info) != 0 || !S_ISDIR(Info.st_mode) || Info.st_uid != ::geteuid()) return {};
+  return Home;
 }
 
 std::string PerUserStateFolder() {
-  std::string Folder = NonEmptyEnv("XDG_STATE_HOME");
+  std::string Folder = FolderFromEnvironment("XDG_STATE_HOME");
   if (!Folder.empty()) return Folder;
-  return NonEmptyEnv("HOME") + "/.local/state";
-}
-
-// Resolved once: the answer only changes when an administrator intervenes, and
-// the writer asks for every line.
-const std::u16string& DefaultAppDataFolder() {
-  static const std::u16string Folder =
-      FromUtf8(EnsureSharedFolder(SharedAppDataFolder) ? std::string(SharedAppDataFolder) : PerUserStateFolder());
-  return Folder;
+  const std::string Home = HomeFolder();
+  if (Home.empty())
+    throw Exception(std::u16string(u"No folder for the log: ") + FromUtf8(SharedAppDataFolder) +
+                    u" cannot be used and the user has no home folder");
+  return Home + "/.local/state";
 }
 
 std::u16string WithoutTrailingSeparators(std::u16string Path) {
@@ -92,20 +131,6 @@ bool MakeOneDirectory(const std::u16string& Path) {
   if (Code == EEXIST && DirectoryExists(Path)) return false;
   RaiseErrno(Code, u"Cannot create the folder " + Path);
 }
-
-class TFileDescriptor {
-public:
-  explicit TFileDescriptor(int Fd) noexcept : FFd(Fd) {}
-  ~TFileDescriptor() {
-    if (FFd >= 0) ::close(FFd);
-  }
-  TFileDescriptor(const TFileDescriptor&) = delete;
-  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-  int Get() const noexcept { return FFd; }
-
-private:
-  int FFd;
-};
 
 constexpr int AppendFlags = O_WRONLY | O_APPEND | O_CLOEXEC;
 
@@ -128,23 +153,6 @@ int OpenForAppend(const std::string& Path) {
   return CreateSharedFile(Path);
 }
 
-void WriteAll(int Fd, std::string_view Bytes) {
-  while (!Bytes.empty()) {
-    const ssize_t Written = ::write(Fd, Bytes.data(), Bytes.size());
-    if (Written < 0) {
-      if (errno == EINTR) continue;
-      RaiseLastOsError(u"Cannot write to the file");
-    }
-    Bytes.remove_prefix(static_cast<std::size_t>(Written));
-  }
-}
-
-void LockExclusive(int Fd) {
-  while (::flock(Fd, LOCK_EX) != 0) {
-    if (errno != EINTR) RaiseLastOsError(u"Cannot lock the file");
-  }
-}
-
 std::string ExecutablePath() {
   char Buffer[PATH_MAX + 1];
   const ssize_t Length = ::readlink("/proc/self/exe", Buffer, PATH_MAX);
@@ -160,6 +168,10 @@ std::string CanonicalPath(const char* Path) {
   }
   return Buffer;
 }
+
+// A lock held by another process for longer than this is taken as a stuck or
+// hostile holder: the line is given up rather than the host's thread.
+constexpr uint32_t LockPatienceMs = 1000;
 
 }  // namespace
 
@@ -200,16 +212,9 @@ std::u16string FormatLocaleDateTime(const LocalDateTime& Value, bool IncludeTime
 }
 
 std::u16string MachineAppDataFolder() {
-  const char* Override = std::getenv("PROGRAMDATA");
-  if (Override == nullptr || *Override == '\0') return DefaultAppDataFolder();
-  // Asked for every log line; the variable practically never changes.
-  thread_local std::string LastOverride;
-  thread_local std::u16string LastFolder;
-  if (LastOverride != Override) {
-    LastFolder = WithoutTrailingSeparators(FromUtf8(Override));
-    LastOverride = Override;
-  }
-  return LastFolder;
+  const std::string Override = FolderFromEnvironment("PROGRAMDATA");
+  if (!Override.empty()) return FromUtf8(Override);
+  return FromUtf8(SharedFolderChosen() ? std::string(SharedAppDataFolder) : PerUserStateFolder());
 }
 
 char16_t PathSeparator() noexcept { return u'/'; }
@@ -225,7 +230,7 @@ bool CreateDirectories(const std::u16string& Path) {
 }
 
 AppendResult AppendToFile(const std::u16string& Path, std::string_view Bytes) {
-  const TFileDescriptor File(OpenForAppend(NativePathOfRepeatedFile(Path)));
+  const TFileDescriptor File(OpenForAppend(NativePath(Path)));
   if (File.Get() < 0) {
     const int Code = errno;
     if (Code == ENOENT) return AppendResult::FolderMissing;
@@ -248,5 +253,42 @@ std::u16string ModuleFilePath(const void* Address) {
 }
 
 void RaiseLastOsError(std::u16string_view Attempt) { RaiseErrno(errno, Attempt); }
+
+TFileDescriptor& TFileDescriptor::operator=(TFileDescriptor&& Other) noexcept {
+  if (this != &Other) {
+    Reset();
+    FFd = Other.Release();
+  }
+  return *this;
+}
+
+void TFileDescriptor::Reset() noexcept {
+  if (FFd >= 0) ::close(FFd);
+  FFd = -1;
+}
+
+void WriteAll(int Fd, std::string_view Bytes) {
+  while (!Bytes.empty()) {
+    const ssize_t Written = ::write(Fd, Bytes.data(), Bytes.size());
+    if (Written < 0) {
+      if (errno == EINTR) continue;
+      RaiseLastOsError(u"Cannot write to the file");
+    }
+    Bytes.remove_prefix(static_cast<std::size_t>(Written));
+  }
+}
+
+void LockExclusive(int Fd) {
+  const uint32_t Started = TickCount();
+  uint32_t PauseMs = 1;
+  while (::flock(Fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) RaiseLastOsError(u"Cannot lock the file");
+    if (TickCount() - Started >= LockPatienceMs)
+      throw Exception(std::u16string(u"The file stays locked by another process"));
+    SleepMs(PauseMs);
+    PauseMs = PauseMs < 16 ? PauseMs * 2 : PauseMs;
+  }
+}
 
 }  // namespace os

@@ -41,6 +41,7 @@ protected:
   void SetUp() override;
   void TearDown() override;
 
+  fs::path AppData() const { return FAppData; }
   fs::path VendorFolder() const { return FAppData / FVendor; }
   fs::path LogFolder() const { return VendorFolder() / ComponentName; }
   fs::path LogFile(const std::string& Date = "2025.07.07") const {

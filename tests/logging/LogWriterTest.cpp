@@ -72,7 +72,16 @@ const FormatCase FormatCases[] = {
     {"EmptyDataLeavesOutSeparator", u"> Open", u"", TLogLevel::llDebug, "\tDEBUG\t> Open"},
     {"BlankDataKeepsSeparator", u"Info", u"   ", TLogLevel::llInfo, "\tINFO\tInfo: \t"},
     {"TrimsBlanksTabsAndBreaks", u" \t Text\r\n", u"\n data \t", TLogLevel::llDebug, "\tDEBUG\tText: \tdata"},
-    {"KeepsInnerBlanks", u"a  b", u"c\td", TLogLevel::llDebug, "\tDEBUG\ta  b: \tc\td"},
+    {"KeepsInnerBlanks", u"a  b", u"c d", TLogLevel::llDebug, "\tDEBUG\ta  b: \tc d"},
+    // A host or terminal text cannot start a line of its own, nor break a field.
+    {"EscapesInnerLineBreaksAndTabs", u"a\r\nb", u"c\td\ne", TLogLevel::llDebug,
+     "\tDEBUG\ta\\r\\nb: \tc\\td\\ne"},
+    {"EscapesOtherControlCharacters", u"x\x1By\x7Fz\x01.", std::u16string_view(u"!\x00!", 3), TLogLevel::llError,
+     "\tERROR\tx\\x1By\\x7Fz\\x01.: \t!\\x00!"},
+    {"EscapesUnicodeLineBreaks", u"a\u2028b\u2029c\u0085d", u"", TLogLevel::llInfo,
+     "\tINFO\ta\\u2028b\\u2029c\\u0085d"},
+    {"ForgedLineStaysInsideItsLine", u"> Open", u"x\r\n2025.07.07 20:35:08.123\tERROR\tforged", TLogLevel::llDebug,
+     "\tDEBUG\t> Open: \tx\\r\\n2025.07.07 20:35:08.123\\tERROR\\tforged"},
     {"EmptyText", u"", u"x", TLogLevel::llError, "\tERROR\t: \tx"},
     {"Cyrillic", u"Ошибка", u"нет связи", TLogLevel::llError, "\tERROR\tОшибка: \tнет связи"},
 };

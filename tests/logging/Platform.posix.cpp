@@ -46,11 +46,14 @@ private:
   mode_t FOld;
 };
 
-TEST_F(LogTest, NewFolderAndDayFileAreSharedWhateverTheCreatorsUmask) {
+// Sticky and writable by all, as /tmp: every user adds day files, nobody can
+// remove or replace another user's.
+TEST_F(LogTest, NewFoldersAndDayFileAreSharedWhateverTheCreatorsUmask) {
   const UmaskGuard Strict(077);
   SetLogMode(TLogMode::lmAll);
   WriteLog(u"line", u"", TLogLevel::llDebug);
-  EXPECT_EQ(ModeOf(LogFolder()), 0777u);
+  EXPECT_EQ(ModeOf(VendorFolder()), 01777u);
+  EXPECT_EQ(ModeOf(LogFolder()), 01777u);
   EXPECT_EQ(ModeOf(LogFile()), 0666u);
 }
 
@@ -74,6 +77,36 @@ TEST_F(LogTest, LinesFromSeveralProcessesStayWhole) {
     EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
   }
   ExpectWholeWriterLines(LogContent(), Writers, LinesEach);
+}
+
+// Each process writes its own start banner with its first line: the six lines
+// must stay together whatever the other processes append meanwhile.
+TEST_F(LogTest, StartBannersOfSeveralProcessesStayWhole) {
+  constexpr int Writers = 4, Rounds = 30;
+  std::vector<pid_t> Children;
+  for (int Writer = 0; Writer < Writers; ++Writer) {
+    const pid_t Child = ::fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+      for (int Round = 0; Round < Rounds; ++Round) {
+        SetLogMode(TLogMode::lmAll);
+        WriteLog(u"after the banner", u"", TLogLevel::llDebug);
+        SetLogMode(TLogMode::lmOff);
+      }
+      ::_exit(0);
+    }
+    Children.push_back(Child);
+  }
+  for (const pid_t Child : Children) {
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+    EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
+  }
+  const std::string Content = LogContent();
+  const std::string Banner = ExpectedStartBanner();
+  std::size_t Banners = 0;
+  for (std::size_t At = Content.find(Banner); At != std::string::npos; At = Content.find(Banner, At + 1)) ++Banners;
+  EXPECT_EQ(Banners, std::size_t{Writers * Rounds}) << "a banner was torn by another process's line";
 }
 
 TEST(OsPosix, DatesUseTheFixedLayout) {

@@ -1,0 +1,173 @@
+#include "logging/Common.LogFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+#include "platform/Exception.h"
+#include "platform/Text.h"
+#include "platform/posix/FileDescriptor.posix.h"
+
+// The log folders below the machine-wide folder are shared by every local user,
+// and a driver may run as root. Each step is therefore opened relative to the
+// one before, never following a link, and judged on the open descriptor: a name
+// swapped between a check and its use cannot redirect the writer.
+namespace {
+
+using os::TFileDescriptor;
+
+enum class TEntryKind { Folder, DayFile };
+
+constexpr int FolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+// O_NONBLOCK: a FIFO planted as the day file must not stop the host's thread.
+constexpr int DayFileFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+
+[[noreturn]] void RaiseUntrusted(const std::u16string& Path, std::u16string_view Reason) {
+  throw Exception(u"The log path " + Path + u" cannot be trusted: " + std::u16string(Reason));
+}
+
+[[noreturn]] void RaiseOsFailure(int Code, std::u16string_view Attempt, const std::u16string& Path) {
+  throw Exception(std::u16string(Attempt) + Path + u": " + FromUtf8(std::generic_category().message(Code)));
+}
+
+// Why an entry on the log's way cannot be trusted; empty when it can. Root
+// trusts only what root owns; another user's entry is trusted only when that
+// user alone could change it, and a day file must be a plain file with one name
+// (a hard link would carry the lines into a file somewhere else).
+std::u16string_view DistrustReason(const struct stat& Info, TEntryKind Kind) {
+  if (Kind == TEntryKind::Folder && !S_ISDIR(Info.st_mode)) return u"it is not a folder";
+  if (Kind == TEntryKind::DayFile && !S_ISREG(Info.st_mode)) return u"it is not a regular file";
+  if (Kind == TEntryKind::DayFile && Info.st_nlink > 1) return u"it has more than one name (a hard link)";
+  const uid_t Self = ::geteuid();
+  if (Info.st_uid == Self || Info.st_uid == 0) return {};
+  if (Self == 0) return u"it belongs to another user";
+  if ((Info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return u"it belongs to another user and others may write to it";
+  return {};
+}
+
+void CheckTrusted(int Fd, const std::u16string& Path, TEntryKind Kind) {
+  struct stat Info {};
+  if (::fstat(Fd, &Info) != 0) RaiseOsFailure(errno, u"Cannot examine ", Path);
+  const std::u16string_view Reason = DistrustReason(Info, Kind);
+  if (!Reason.empty()) RaiseUntrusted(Path, Reason);
+}
+
+// An open that failed on something planted in the log's way says what it found.
+[[noreturn]] void RaiseOpenFailure(int Code, const std::u16string& Path, TEntryKind Kind) {
+  if (Code == ELOOP) RaiseUntrusted(Path, u"it is a symbolic link");
+  if (Code == ENOTDIR && Kind == TEntryKind::Folder) RaiseUntrusted(Path, u"it is not a folder");
+  if (Code == ENXIO || Code == EISDIR || Code == ENODEV) RaiseUntrusted(Path, u"it is not a regular file");
+  RaiseOsFailure(Code, u"Cannot open ", Path);
+}
+
+// A folder opened without following links fails with "not a folder" on a link
+// too: the entry itself tells which it was.
+[[noreturn]] void RaiseChildFolderFailure(int Code, int Parent, const std::string& Name, const std::u16string& Path) {
+  struct stat Info {};
+  if (Code == ENOTDIR && ::fstatat(Parent, Name.c_str(), &Info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(Info.st_mode))
+    Code = ELOOP;
+  RaiseOpenFailure(Code, Path, TEntryKind::Folder);
+}
+
+// The machine-wide folder is the administrator's choice and may be reached
+// through links; everything below it may not.
+TFileDescriptor OpenBase(const std::u16string& Base, bool Create) {
+  const std::string Native = ToUtf8(Base);
+  TFileDescriptor Folder(::open(Native.c_str(), FolderFlags));
+  if (!Folder.IsOpen() && errno == ENOENT) {
+    if (!Create) return {};
+    os::CreateDirectories(Base);
+    Folder = TFileDescriptor(::open(Native.c_str(), FolderFlags));
+  }
+  if (!Folder.IsOpen()) RaiseOpenFailure(errno, Base, TEntryKind::Folder);
+  CheckTrusted(Folder.Get(), Base, TEntryKind::Folder);
+  return Folder;
+}
+
+TFileDescriptor OpenChildFolder(int Parent, const std::string& Name) {
+  return TFileDescriptor(::openat(Parent, Name.c_str(), FolderFlags | O_NOFOLLOW));
+}
+
+// Sticky and writable by all, as /tmp: every local user may add a day file,
+// nobody may remove or replace another user's. Made private first and opened
+// up on the descriptor, so the creator's umask does not matter and no path is
+// ever chmod-ed.
+TFileDescriptor CreateSharedFolder(int Parent, const std::string& Name, const std::u16string& Path) {
+  const bool Created = ::mkdirat(Parent, Name.c_str(), 0700) == 0;
+  if (!Created && errno != EEXIST) RaiseOsFailure(errno, u"Cannot create the folder ", Path);
+  TFileDescriptor Folder = OpenChildFolder(Parent, Name);
+  if (!Folder.IsOpen()) RaiseChildFolderFailure(errno, Parent, Name, Path);
+  CheckTrusted(Folder.Get(), Path, TEntryKind::Folder);
+  if (Created && ::fchmod(Folder.Get(), 01777) != 0)
+    RaiseOsFailure(errno, u"Cannot open to every user the folder ", Path);
+  return Folder;
+}
+
+// The component's folder, opened step by step; not open when a step is missing
+// and Create is false.
+TFileDescriptor OpenLogFolder(const TLogPlace& Place, bool Create) {
+  std::u16string Path(Place.Base);
+  TFileDescriptor Folder = OpenBase(Path, Create);
+  for (const std::u16string_view Step : {Place.Vendor, Place.Stem}) {
+    if (!Folder.IsOpen()) return Folder;
+    Path += u'/';
+    Path += Step;
+    const std::string Name = ToUtf8(Step);
+    TFileDescriptor Next = OpenChildFolder(Folder.Get(), Name);
+    if (!Next.IsOpen() && errno == ENOENT) {
+      if (!Create) return {};
+      Next = CreateSharedFolder(Folder.Get(), Name, Path);
+    }
+    if (!Next.IsOpen()) RaiseChildFolderFailure(errno, Folder.Get(), Name, Path);
+    CheckTrusted(Next.Get(), Path, TEntryKind::Folder);
+    Folder = std::move(Next);
+  }
+  return Folder;
+}
+
+// A file created here gets rw for everybody whatever the umask: the day's file
+// is shared by every user whose process logs that day. The usual case, an
+// existing file, costs one open.
+int OpenOrCreateDayFile(int Folder, const std::string& Name) {
+  const int Fd = ::openat(Folder, Name.c_str(), DayFileFlags);
+  if (Fd >= 0 || errno != ENOENT) return Fd;
+  const int Created = ::openat(Folder, Name.c_str(), DayFileFlags | O_CREAT | O_EXCL, 0666);
+  if (Created >= 0) {
+    ::fchmod(Created, 0666);
+    return Created;
+  }
+  return errno == EEXIST ? ::openat(Folder, Name.c_str(), DayFileFlags) : -1;
+}
+
+}  // namespace
+
+void PrepareLogFolder(const TLogPlace& Place) { OpenLogFolder(Place, true); }
+
+void CheckLogFile(const TLogPlace& Place, std::u16string_view FileName) {
+  const TFileDescriptor Folder = OpenLogFolder(Place, false);
+  if (!Folder.IsOpen()) return;
+  struct stat Info {};
+  if (::fstatat(Folder.Get(), ToUtf8(FileName).c_str(), &Info, AT_SYMLINK_NOFOLLOW) != 0) return;
+  const std::u16string Path = Place.FileText(FileName);
+  if (S_ISLNK(Info.st_mode)) RaiseUntrusted(Path, u"it is a symbolic link");
+  const std::u16string_view Reason = DistrustReason(Info, TEntryKind::DayFile);
+  if (!Reason.empty()) RaiseUntrusted(Path, Reason);
+}
+
+os::AppendResult AppendToLogFile(const TLogPlace& Place, std::u16string_view FileName, std::string_view Bytes) {
+  const TFileDescriptor Folder = OpenLogFolder(Place, false);
+  if (!Folder.IsOpen()) return os::AppendResult::FolderMissing;
+  const TFileDescriptor File(OpenOrCreateDayFile(Folder.Get(), ToUtf8(FileName)));
+  if (!File.IsOpen()) {
+    const int Code = errno;
+    RaiseOpenFailure(Code, Place.FileText(FileName), TEntryKind::DayFile);
+  }
+  CheckTrusted(File.Get(), Place.FileText(FileName), TEntryKind::DayFile);
+  os::LockExclusive(File.Get());
+  os::WriteAll(File.Get(), Bytes);
+  return os::AppendResult::Ok;
+}

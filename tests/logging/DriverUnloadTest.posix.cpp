@@ -1,0 +1,125 @@
+// The driver library loaded, logging, and unloaded the way a host does it:
+// the stop line must reach the day file every time, nothing may be created
+// anywhere else, and the library must really leave the process.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/Text.h"
+#include "tools/v8host/HostComponent.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace v8host;
+
+constexpr std::u16string_view kClass = u"a_orvextx1c83n";
+const std::string kStopEnding = "============Stop log===============\r\n\r\n";
+
+std::u16string DriverBesideTheProgram() {
+  return (fs::read_symlink("/proc/self/exe").parent_path() / DRIVER_LIBRARY_NAME).u16string();
+}
+
+std::string ReadAll(const fs::path& File) {
+  std::ifstream Stream(File, std::ios::binary);
+  std::ostringstream Content;
+  Content << Stream.rdbuf();
+  return Content.str();
+}
+
+bool DriverMapped() { return ReadAll("/proc/self/maps").find(DRIVER_LIBRARY_NAME) != std::string::npos; }
+
+bool EndsWith(const std::string& Text, const std::string& Ending) {
+  return Text.size() >= Ending.size() && Text.compare(Text.size() - Ending.size(), Ending.size(), Ending) == 0;
+}
+
+bool Enabled(const CallOutcome& Outcome) { return Outcome.Return == HostValue(true); }
+
+// Loads the library, switches logging on, makes a logged call and leaves the
+// library loaded as the caller's AddInLibrary holds it.
+void LogOneCall(const AddInLibrary& Library) {
+  HostMemoryManager Memory;
+  HostConnection Connection;
+  Component Driver(Library, kClass, ComponentSetup{Memory, Connection});
+  ASSERT_TRUE(Driver.SetProperty(Driver.PropNumber(u"LogEnabled"), true).Ok);
+  ASSERT_TRUE(Driver.Call(u"GetInterfaceRevision", {}).Ok);
+}
+
+class DriverUnload : public ::testing::Test {
+protected:
+  void SetUp() override {
+    std::string Pattern = (fs::temp_directory_path() / "orvex-unload-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(Pattern.data()), nullptr);
+    FScratch = Pattern;
+    fs::create_directory(FScratch / "data");
+    fs::create_directory(FScratch / "cwd");
+    ::setenv("PROGRAMDATA", (FScratch / "data").c_str(), 1);
+    FOldFolder = fs::current_path();
+    fs::current_path(FScratch / "cwd");
+  }
+  void TearDown() override {
+    fs::current_path(FOldFolder);
+    ::unsetenv("PROGRAMDATA");
+    std::error_code Ignored;
+    fs::remove_all(FScratch, Ignored);
+  }
+
+  std::string DayLog() const {
+    const fs::path Folder = FScratch / "data" / "Orvex" / "a_orvextx1c83n";
+    std::string Content;
+    for (const auto& Entry : fs::directory_iterator(Folder)) Content += ReadAll(Entry.path());
+    return Content;
+  }
+  bool NothingInTheCurrentFolder() const { return fs::is_empty(FScratch / "cwd"); }
+
+  fs::path FScratch;
+  fs::path FOldFolder;
+};
+
+TEST_F(DriverUnload, StopLineLandsAndTheLibraryLeavesTheProcess) {
+  ASSERT_FALSE(DriverMapped());
+  // Several rounds: a writer that reads freed memory at unload fails only now and then.
+  for (int Round = 0; Round < 10; ++Round) {
+    {
+      const AddInLibrary Library(DriverBesideTheProgram());
+      LogOneCall(Library);
+    }
+    const std::string Log = DayLog();
+    EXPECT_TRUE(EndsWith(Log, kStopEnding)) << "round " << Round << ":\n" << Log;
+    EXPECT_FALSE(DriverMapped()) << "round " << Round << ": the library stayed loaded";
+    EXPECT_TRUE(NothingInTheCurrentFolder()) << "round " << Round;
+  }
+
+  // A new load starts with logging off.
+  const AddInLibrary Library(DriverBesideTheProgram());
+  HostMemoryManager Memory;
+  HostConnection Connection;
+  Component Driver(Library, kClass, ComponentSetup{Memory, Connection});
+  EXPECT_FALSE(Enabled(Driver.GetProperty(Driver.PropNumber(u"LogEnabled"))));
+}
+
+// The host process ending with the library still loaded.
+TEST_F(DriverUnload, StopLineLandsWhenTheProcessEnds) {
+  for (int Round = 0; Round < 10; ++Round) {
+    const pid_t Child = ::fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+      static const AddInLibrary* const Library = new AddInLibrary(DriverBesideTheProgram());
+      LogOneCall(*Library);
+      std::exit(0);  // the library's own unload runs with the process's exit handlers
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << "round " << Round;
+    const std::string Log = DayLog();
+    EXPECT_TRUE(EndsWith(Log, kStopEnding)) << "round " << Round << ":\n" << Log;
+    EXPECT_TRUE(NothingInTheCurrentFolder()) << "round " << Round;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,241 @@
+// A local user against the log of a driver that may run as root. The base
+// folder is shared like /var/tmp/ProgramData (sticky, writable by all); the
+// attacker plants links, FIFOs and folders of its own in the log's way. As root
+// the attacker is a real second user (nobody); otherwise the attacks that need
+// a second user are skipped and the others are planted by the test's own user.
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "LogTestSupport.h"
+#include "platform/Exception.h"
+#include "platform/Text.h"
+
+namespace logtest {
+namespace {
+
+struct stat StatOf(const fs::path& Path) {
+  struct stat Info {};
+  ::lstat(Path.c_str(), &Info);
+  return Info;
+}
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+// In a child process: the second user when the test runs as root, otherwise
+// the test's own user.
+bool BecomeAttacker() {
+  if (!RunningAsRoot()) return true;
+  const passwd* Nobody = ::getpwnam("nobody");
+  return Nobody != nullptr && ::setgroups(0, nullptr) == 0 &&
+         ::setresgid(Nobody->pw_gid, Nobody->pw_gid, Nobody->pw_gid) == 0 &&
+         ::setresuid(Nobody->pw_uid, Nobody->pw_uid, Nobody->pw_uid) == 0;
+}
+
+// Runs Plant in a child process as the attacker, and tells whether it succeeded.
+bool AsAttacker(const std::function<bool()>& Plant) {
+  const pid_t Child = ::fork();
+  if (Child < 0) return false;
+  if (Child == 0) ::_exit(BecomeAttacker() && Plant() ? 0 : 1);
+  int Status = 0;
+  return ::waitpid(Child, &Status, 0) == Child && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+}
+
+// Runs one logged line in a child process that must finish within the time
+// given: a log writer that blocks on something planted would hang the host.
+bool LogsWithoutHanging(std::chrono::seconds Limit) {
+  const pid_t Child = ::fork();
+  if (Child < 0) return false;
+  if (Child == 0) {
+    ::alarm(static_cast<unsigned>(Limit.count()));
+    WriteLog(u"line while attacked", u"", TLogLevel::llError);
+    ::_exit(0);
+  }
+  int Status = 0;
+  return ::waitpid(Child, &Status, 0) == Child && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+}
+
+std::string LogPathError(bool FolderOnly) {
+  try {
+    GetLogPath(FolderOnly);
+  } catch (const Exception& E) {
+    return ToUtf8(E.Message());
+  }
+  return "no error";
+}
+
+class LogAttackTest : public LogTest {
+protected:
+  void SetUp() override {
+    LogTest::SetUp();
+    // Shared like the real base folder; the attacker must reach it.
+    fs::permissions(AppData(), fs::perms::all | fs::perms::sticky_bit);
+    for (fs::path Up = AppData().parent_path(); Up != Up.root_path(); Up = Up.parent_path())
+      if ((StatOf(Up).st_mode & S_IXOTH) == 0) GTEST_SKIP() << Up << " cannot be passed by another user";
+    // What an attacker would love root to write to: a root-only file and folder.
+    Victim = AppData() / "victim";
+    std::ofstream(Victim) << "untouched";
+    fs::permissions(Victim, fs::perms::owner_read | fs::perms::owner_write);
+    VictimFolder = AppData() / "victim-folder";
+    fs::create_directory(VictimFolder);
+    fs::permissions(VictimFolder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
+    SetLogMode(TLogMode::lmAll);
+  }
+
+  void ExpectVictimsUntouched() {
+    EXPECT_EQ(ReadFileBytes(Victim), "untouched");
+    EXPECT_EQ(StatOf(VictimFolder).st_mode & 07777, 0755u);
+    EXPECT_TRUE(fs::is_empty(VictimFolder));
+  }
+
+  fs::path Victim;
+  fs::path VictimFolder;
+};
+
+// Nothing of root's went into an entry the attacker made, and its rights stayed.
+void ExpectAttackersEntryUntouched(const fs::path& Entry) {
+  const struct stat Info = StatOf(Entry);
+  if (Info.st_uid == 0 || !fs::exists(fs::symlink_status(Entry))) return;
+  if (S_ISDIR(Info.st_mode)) {
+    EXPECT_EQ(Info.st_mode & 07777, 0777u) << Entry;
+    EXPECT_TRUE(fs::is_empty(Entry)) << Entry;
+  } else {
+    EXPECT_EQ(Info.st_mode & 07777, 0666u) << Entry;
+    EXPECT_EQ(Info.st_size, 0) << Entry;
+  }
+}
+
+// The paths of one attack.
+struct Places {
+  fs::path Vendor, Folder, DayFile, Victim, VictimFolder;
+};
+
+// How far root got before the attack.
+enum class Before { Nothing, VendorFolder, LogFolder };
+
+struct AttackCase {
+  const char* Name;
+  bool NeedsSecondUser;
+  Before Stage;
+  bool (*Plant)(const Places& At);
+  bool FolderOnly;           // which path GetLogPath must refuse
+  const char* ExpectedWord;  // in the refusal
+};
+
+class LogAttackCaseTest : public LogAttackTest, public ::testing::WithParamInterface<AttackCase> {
+protected:
+  Places At() const { return {VendorFolder(), LogFolder(), LogFile(), Victim, VictimFolder}; }
+  void Prepare(Before Stage) {
+    if (Stage == Before::Nothing) return;
+    GetLogPath(true);
+    if (Stage == Before::VendorFolder) fs::remove(LogFolder());
+  }
+};
+
+TEST_P(LogAttackCaseTest, NothingIsWrittenElsewhereNothingHangsAndTheUntrustedPathIsNamed) {
+  const AttackCase& Case = GetParam();
+  if (Case.NeedsSecondUser && !RunningAsRoot()) GTEST_SKIP() << "needs root to act as a second user";
+  Prepare(Case.Stage);
+  const Places Where = At();
+  ASSERT_TRUE(AsAttacker([&] { return Case.Plant(Where); })) << "the attack could not be planted";
+
+  EXPECT_TRUE(LogsWithoutHanging(std::chrono::seconds(10)));
+  WriteLog(u"another line", u"", TLogLevel::llError);
+  ExpectVictimsUntouched();
+  const std::string Error = LogPathError(Case.FolderOnly);
+  EXPECT_NE(Error.find("cannot be trusted"), std::string::npos) << Error;
+  EXPECT_NE(Error.find(Case.ExpectedWord), std::string::npos) << Error;
+  if (Case.NeedsSecondUser)
+    for (const fs::path& Entry : {Where.Vendor, Where.Folder, Where.DayFile}) ExpectAttackersEntryUntouched(Entry);
+}
+
+bool MakeOpenFolder(const fs::path& Path) { return ::mkdir(Path.c_str(), 0777) == 0 && ::chmod(Path.c_str(), 0777) == 0; }
+
+const AttackCase AttackCases[] = {
+    {"SymlinkAsDayFile", false, Before::LogFolder,
+     [](const Places& At) { return ::symlink(At.Victim.c_str(), At.DayFile.c_str()) == 0; }, false, "symbolic link"},
+    {"FifoAsDayFile", false, Before::LogFolder, [](const Places& At) { return ::mkfifo(At.DayFile.c_str(), 0666) == 0; },
+     false, "not a regular file"},
+    {"FolderAsDayFile", false, Before::LogFolder, [](const Places& At) { return MakeOpenFolder(At.DayFile); }, false,
+     "not a regular file"},
+    {"SymlinkedLogFolder", false, Before::VendorFolder,
+     [](const Places& At) { return ::symlink(At.VictimFolder.c_str(), At.Folder.c_str()) == 0; }, true,
+     "symbolic link"},
+    {"SymlinkedVendorFolder", false, Before::Nothing,
+     [](const Places& At) { return ::symlink(At.VictimFolder.c_str(), At.Vendor.c_str()) == 0; }, true,
+     "symbolic link"},
+    {"SecondUsersVendorFolder", true, Before::Nothing, [](const Places& At) { return MakeOpenFolder(At.Vendor); },
+     true, "belongs to another user"},
+    {"SecondUsersLogFolder", true, Before::VendorFolder, [](const Places& At) { return MakeOpenFolder(At.Folder); },
+     true, "belongs to another user"},
+    {"SecondUsersDayFile", true, Before::LogFolder,
+     [](const Places& At) {
+       const int Fd = ::open(At.DayFile.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+       return Fd >= 0 && ::fchmod(Fd, 0666) == 0 && ::close(Fd) == 0;
+     },
+     false, "belongs to another user"},
+};
+INSTANTIATE_TEST_SUITE_P(Attacks, LogAttackCaseTest, ::testing::ValuesIn(AttackCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+// A second name of a file the attacker cannot write would carry the lines there
+// (where the system lets users link others' files, or for a file of root's own).
+TEST_F(LogAttackTest, HardLinkedDayFileIsNotWritten) {
+  GetLogPath(true);
+  ASSERT_EQ(::link(Victim.c_str(), LogFile().c_str()), 0);
+  WriteLog(u"line", u"", TLogLevel::llError);
+  ExpectVictimsUntouched();
+  EXPECT_NE(LogPathError(false).find("more than one name"), std::string::npos);
+}
+
+// The rights of a new folder are set on the open folder, never by path: a
+// folder swapped for a link between its creation and its rights step must not
+// hand the link's target to everybody. The attacker owns the vendor folder, so
+// it can swap whatever root creates in it.
+TEST_F(LogAttackTest, RacingTheFolderCreationNeverOpensAForeignFolder) {
+  if (!RunningAsRoot()) GTEST_SKIP() << "needs root to act as a second user";
+  const fs::path Vendor = VendorFolder(), Folder = LogFolder(), Moved = LogFolder().string() + ".moved";
+  const fs::path Target = VictimFolder;
+  const pid_t Attacker = ::fork();
+  ASSERT_GE(Attacker, 0);
+  if (Attacker == 0) {
+    if (!BecomeAttacker() || ::mkdir(Vendor.c_str(), 0777) != 0 || ::chmod(Vendor.c_str(), 0777) != 0) ::_exit(1);
+    // Bounded: the test stops it, and it stops by itself after a while.
+    const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < Until) {
+      ::rename(Folder.c_str(), Moved.c_str());
+      ::symlink(Target.c_str(), Folder.c_str());
+      ::unlink(Folder.c_str());
+      ::rmdir(Moved.c_str());
+    }
+    ::_exit(0);
+  }
+  while (!fs::exists(Vendor)) std::this_thread::yield();
+  int Rounds = 0, Refusals = 0;
+  const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  for (; Rounds < 15000 && std::chrono::steady_clock::now() < Until; ++Rounds) {
+    WriteLog(u"racing line", u"", TLogLevel::llError);
+    try {
+      GetLogPath(true);
+    } catch (const Exception&) {
+      ++Refusals;
+    }
+  }
+  ::kill(Attacker, SIGKILL);
+  ::waitpid(Attacker, nullptr, 0);
+  ExpectVictimsUntouched();
+  EXPECT_EQ(Refusals, Rounds) << "root used a folder the attacker controls";
+}
+
+}  // namespace
+}  // namespace logtest
