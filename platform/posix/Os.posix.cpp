@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -68,21 +67,6 @@ bool SharedFolderUsable() {
   if (!Folder.IsOpen() || ::fstat(Folder.Get(), &Info) != 0 || !IsTrustedOwner(Info.st_uid)) return false;
   if (Created && ::fchmod(Folder.Get(), 01777) != 0) return false;
   return ::faccessat(Folder.Get(), ".", W_OK | X_OK, AT_EACCESS) == 0;
-}
-
-// Decided once per process (an administrator's change needs a restart) and
-// kept in a plain value: nothing here has a destructor that could run before
-// the log's own unload step.
-enum class SharedFolderState : int { Unknown, Usable, Unusable };
-std::atomic<SharedFolderState> SharedFolderDecision{SharedFolderState::Unknown};
-
-bool SharedFolderChosen() {
-  SharedFolderState State = SharedFolderDecision.load(std::memory_order_acquire);
-  if (State == SharedFolderState::Unknown) {
-    State = SharedFolderUsable() ? SharedFolderState::Usable : SharedFolderState::Unusable;
-    SharedFolderDecision.store(State, std::memory_order_release);
-  }
-  return State == SharedFolderState::Usable;
 }
 
 // The home folder of this process's user: HOME, or the password database when
@@ -214,7 +198,9 @@ std::u16string FormatLocaleDateTime(const LocalDateTime& Value, bool IncludeTime
 std::u16string MachineAppDataFolder() {
   const std::string Override = FolderFromEnvironment("PROGRAMDATA");
   if (!Override.empty()) return FromUtf8(Override);
-  return FromUtf8(SharedFolderChosen() ? std::string(SharedAppDataFolder) : PerUserStateFolder());
+  // Asked for every line, not remembered: a shared folder removed by a cleaner of
+  // /var/tmp comes back sticky and open to all, and one made unusable is left.
+  return FromUtf8(SharedFolderUsable() ? std::string(SharedAppDataFolder) : PerUserStateFolder());
 }
 
 char16_t PathSeparator() noexcept { return u'/'; }

@@ -7,6 +7,8 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +20,7 @@
 
 #include "LogTestSupport.h"
 #include "platform/Exception.h"
+#include "platform/Os.h"
 #include "platform/Text.h"
 
 namespace logtest {
@@ -236,6 +239,67 @@ TEST_F(LogAttackTest, RacingTheFolderCreationNeverOpensAForeignFolder) {
   ExpectVictimsUntouched();
   EXPECT_EQ(Refusals, Rounds) << "root used a folder the attacker controls";
 }
+
+// A user can make the shared folder unusable by putting a plain file in its
+// place. With HOME unset the log then goes to the real home folder of the
+// process's user, from the password database, and never below the root folder.
+// Played in a private mount namespace, with /var/tmp and root's home on
+// scratch file systems, so the machine's own folders are left alone.
+struct FallbackCase {
+  const char* Name;
+  bool AsSecondUser;
+  const char* ExpectedBase;  // null: no folder for the log at all
+};
+
+class LogFallbackTest : public ::testing::TestWithParam<FallbackCase> {};
+
+constexpr const char* FallbackVendor = "OrvexFallbackTest";
+
+// The child's verdict, one exit code each, so the parent can say what went wrong.
+enum FallbackOutcome { Passed = 0, NoNamespace = 10, WrongBase, NoDayFile, WroteBelowRoot, CannotPlant };
+
+int PlayFallback(const FallbackCase& Case) {
+  if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      ::mount("none", "/var/tmp", "tmpfs", 0, "mode=1777") != 0 || ::mount("none", "/root", "tmpfs", 0, "mode=700") != 0)
+    return NoNamespace;
+  if (!std::ofstream("/var/tmp/ProgramData").put('x')) return CannotPlant;
+  for (const char* Name : {"HOME", "PROGRAMDATA", "XDG_STATE_HOME"}) ::unsetenv(Name);
+  if (Case.AsSecondUser && !BecomeAttacker()) return CannotPlant;
+  SetLogVendor(FromUtf8(FallbackVendor));
+  SetLogComponentName(u"a_orvextx1c83n");
+  SetLogMode(TLogMode::lmAll);
+  WriteLog(u"line", u"", TLogLevel::llError);
+  std::string Base;
+  try {
+    Base = ToUtf8(os::MachineAppDataFolder());
+  } catch (const Exception&) {
+  }
+  if (fs::exists(fs::path("/") / FallbackVendor) || fs::exists(fs::path("/.local/state") / FallbackVendor))
+    return WroteBelowRoot;
+  if (Base != (Case.ExpectedBase ? Case.ExpectedBase : "")) return WrongBase;
+  if (Case.ExpectedBase && fs::is_empty(fs::path(Base) / FallbackVendor / "a_orvextx1c83n")) return NoDayFile;
+  return Passed;
+}
+
+TEST_P(LogFallbackTest, LogGoesToTheUsersRealHomeOrNowhere) {
+  if (!RunningAsRoot()) GTEST_SKIP() << "needs root for a private mount namespace";
+  const pid_t Child = ::fork();
+  ASSERT_GE(Child, 0);
+  if (Child == 0) ::_exit(PlayFallback(GetParam()));
+  int Status = 0;
+  ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+  ASSERT_TRUE(WIFEXITED(Status));
+  if (WEXITSTATUS(Status) == NoNamespace) GTEST_SKIP() << "this machine gives no private mount namespace";
+  EXPECT_EQ(WEXITSTATUS(Status), Passed) << "outcome " << WEXITSTATUS(Status)
+                                         << " (11 wrong base, 12 no day file, 13 wrote below /, 14 cannot plant)";
+}
+
+const FallbackCase FallbackCases[] = {
+    {"RootUsesItsHomeFromThePasswordDatabase", false, "/root/.local/state"},
+    {"UserWithoutAHomeGetsNoLog", true, nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(SharedFolderUnusable, LogFallbackTest, ::testing::ValuesIn(FallbackCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
 
 }  // namespace
 }  // namespace logtest
