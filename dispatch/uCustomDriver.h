@@ -181,6 +181,9 @@ protected:
   }
   // Output parameters; a host that refuses the memory for a text fails the call.
   void SetTextParam(V8Variant& Param, std::u16string_view Text);
+  // For the answers that must not fail: without the host's memory the
+  // parameter gets the empty text, which needs none.
+  void SetTextParamOrEmpty(V8Variant& Param, std::u16string_view Text) noexcept;
 
 private:
   static void CompleteDriverRegistration(std::u16string_view AExtension);
