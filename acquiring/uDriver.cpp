@@ -10,11 +10,24 @@ namespace {
 constexpr double kUnixEpochDay = 25569.0;
 constexpr double kSecondsPerDay = 86400.0;
 constexpr int32_t kStatusApprovedPartially = 2;
+constexpr int32_t kMaxTimeoutAfterGetParams = 60000;
+constexpr std::u16string_view kTimeoutAfterGetParamsRefused =
+    u"Недопустимая задержка после операции получения параметров: %s (допустимо от 0 до %s мсек.)";
 
 // The seconds are taken as they come: no shift between universal and local time.
 double UnixSecondsToDate(int64_t ASeconds) { return kUnixEpochDay + static_cast<double>(ASeconds) / kSecondsPerDay; }
 
 Currency ReadAmount(const V8Variant& AValue) { return AmountToCurrency(V8AsDouble(AValue)); }
+
+// A NAN fails both comparisons.
+bool TimeoutAfterGetParamsAllowed(double AMilliseconds) {
+  return AMilliseconds >= 0 && AMilliseconds <= kMaxTimeoutAfterGetParams;
+}
+
+[[noreturn]] void RaiseTimeoutAfterGetParamsRefused(double AMilliseconds) {
+  throw Exception(
+      FormatText(kTimeoutAfterGetParamsRefused, {FloatToText(AMilliseconds), IntToText(kMaxTimeoutAfterGetParams)}));
+}
 
 }  // namespace
 
@@ -80,6 +93,11 @@ void TDriver::WithSlip(TTransactParams& R, DeviceCall&& ACall) {
 }
 
 std::u16string TDriver::GetTerminalId() const { return FDevice->TerminalId(); }
+
+void TDriver::SetTimeoutAfterGetParams(double AMilliseconds) {
+  if (!TimeoutAfterGetParamsAllowed(AMilliseconds)) RaiseTimeoutAfterGetParamsRefused(AMilliseconds);
+  FDevice->SetTimeoutAfterGetParams(static_cast<int32_t>(AMilliseconds));
+}
 
 // The driver offers neither cash withdrawal nor a card-operation list, whatever
 // the terminal says.

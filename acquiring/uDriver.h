@@ -52,7 +52,9 @@ public:
   int32_t GetCommandResult() const { return FDevice->CommandResult(); }
   std::u16string GetReceiptText() const { return FDevice->Receipt(); }
   int32_t GetTimeoutAfterGetParams() const { return FDevice->TimeoutAfterGetParams(); }
-  void SetTimeoutAfterGetParams(int32_t AValue) { FDevice->SetTimeoutAfterGetParams(AValue); }
+  // The pause holds the host's thread: a minute at most. The host's number is
+  // checked as it came, before a 32-bit conversion could wrap it into range.
+  void SetTimeoutAfterGetParams(double AMilliseconds);
 
   // The extended methods report the device error's own code.
   void ReportDeviceError(const Exception& E, V8Variant* RetValue);

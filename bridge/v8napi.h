@@ -122,7 +122,8 @@ TClassRegList& ClassRegistry();
 
 // ---------------------------------------------------------------------------
 // Value writers over a host memory manager. Without a memory manager, or when
-// the host refuses the allocation, the string and blob writers answer false.
+// the host refuses the allocation, the string and blob writers answer false;
+// the text writer then leaves the empty text, as V8SetEmptyWString writes it.
 void V8ClearVar(TV8MemoryManager* MM, V8Variant& V) noexcept;
 void V8SetBool(TV8MemoryManager* MM, V8Variant& V, bool Value) noexcept;
 void V8SetInt(TV8MemoryManager* MM, V8Variant& V, int32_t Value) noexcept;
@@ -130,6 +131,8 @@ void V8SetInt64(TV8MemoryManager* MM, V8Variant& V, int64_t Value) noexcept;
 void V8SetDouble(TV8MemoryManager* MM, V8Variant& V, double Value) noexcept;
 void V8SetDate(TV8MemoryManager* MM, V8Variant& V, double Value) noexcept;
 bool V8SetWString(TV8MemoryManager* MM, V8Variant& V, std::u16string_view Value) noexcept;
+// The empty text without a block: the one text a host out of memory can still get.
+void V8SetEmptyWString(TV8MemoryManager* MM, V8Variant& V) noexcept;
 bool V8SetPChar(TV8MemoryManager* MM, V8Variant& V, const char* Value) noexcept;
 bool V8SetString(TV8MemoryManager* MM, V8Variant& V, std::string_view Value) noexcept;
 bool V8SetBlob(TV8MemoryManager* MM, V8Variant& V, const void* Value, uint32_t Length) noexcept;
@@ -184,6 +187,7 @@ public:
   bool V8SetWString(V8Variant& V, std::u16string_view Value) noexcept {
     return ::V8SetWString(V8MM, V, Value);
   }
+  void V8SetEmptyWString(V8Variant& V) noexcept { ::V8SetEmptyWString(V8MM, V); }
   bool V8SetString(V8Variant& V, std::string_view Value) noexcept { return ::V8SetString(V8MM, V, Value); }
   bool V8SetPChar(V8Variant& V, const char* Value) noexcept { return ::V8SetPChar(V8MM, V, Value); }
   bool V8SetBlob(V8Variant& V, const void* Value, uint32_t Length) noexcept {

@@ -202,9 +202,13 @@ V8Char* V8DupWString(TV8MemoryManager* MM, std::u16string_view Value) noexcept {
   return Text;
 }
 
-bool V8SetWString(TV8MemoryManager* MM, V8Variant& V, std::u16string_view Value) noexcept {
+void V8SetEmptyWString(TV8MemoryManager* MM, V8Variant& V) noexcept {
   V8ClearVar(MM, V);
   V.vt = VTYPE_PWSTR;
+}
+
+bool V8SetWString(TV8MemoryManager* MM, V8Variant& V, std::u16string_view Value) noexcept {
+  V8SetEmptyWString(MM, V);
   V8Char* Copy = V8DupWString(MM, Value);
   if (!Copy) return false;
   V.vtRecWideString.pwstrVal = Copy;

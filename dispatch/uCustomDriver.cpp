@@ -90,6 +90,10 @@ void TCustomDriver::SetTextParam(V8Variant& Param, std::u16string_view Text) {
   exports::WriteTextValue(*this, Param, Text);
 }
 
+void TCustomDriver::SetTextParamOrEmpty(V8Variant& Param, std::u16string_view Text) noexcept {
+  if (!V8SetWString(Param, Text)) V8SetEmptyWString(Param);
+}
+
 bool TCustomDriver::PropertyGetSet(TV8UserObject& Self, const std::u16string& PropName, V8Variant* propValue,
                                    bool Get, TV8AddInDefBaseEx*& /*v8*/) {
   if (!propValue) throw Exception(std::u16string(u"No value for property ") + PropName);

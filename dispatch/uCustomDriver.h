@@ -181,6 +181,9 @@ protected:
   }
   // Output parameters; a host that refuses the memory for a text fails the call.
   void SetTextParam(V8Variant& Param, std::u16string_view Text);
+  // For the answers that must not fail: without the host's memory the
+  // parameter gets the empty text, which needs none.
+  void SetTextParamOrEmpty(V8Variant& Param, std::u16string_view Text) noexcept;
 
 private:
   static void CompleteDriverRegistration(std::u16string_view AExtension);
@@ -269,10 +272,21 @@ void ReadThunk(TCustomDriver& Self, V8Variant& Value) {
   }
 }
 
-template <auto Getter, auto Setter>
+// The host's value is converted to what the setter takes, which is as a rule
+// what the getter gives: a setter that checks a number's range takes a double,
+// so that a 32-bit conversion cannot wrap a value far outside back into it.
+template <class T>
+struct SetterOf;
+template <class C, class A>
+struct SetterOf<void (C::*)(A)> {
+  using Class = C;
+  using Value = std::remove_cvref_t<A>;
+};
+
+template <auto Setter>
 void WriteThunk(TCustomDriver& Self, const V8Variant& Value) {
-  using TValue = typename MemberOf<decltype(Getter)>::Value;
-  auto& Driver = static_cast<typename MemberOf<decltype(Setter)>::Class&>(Self);
+  using TValue = typename SetterOf<decltype(Setter)>::Value;
+  auto& Driver = static_cast<typename SetterOf<decltype(Setter)>::Class&>(Self);
   constexpr TPropKind Kind = PropKindOf<TValue>();
   if constexpr (Kind == TPropKind::pkInteger) {
     (Driver.*Setter)(static_cast<TValue>(V8AsInt(Value)));
@@ -298,7 +312,7 @@ constexpr TExportProp Property(std::u16string_view Name, std::u16string_view Nam
                                std::u16string_view DefValue, bool ReadOnly) {
   using TValue = typename MemberOf<decltype(Getter)>::Value;
   return {Name,     NameLoc,          Caption, DefValue, ReadOnly, PropKindOf<TValue>(), ValueKindOf<TValue>(),
-          &ReadThunk<Getter>, &WriteThunk<Getter, Setter>};
+          &ReadThunk<Getter>, &WriteThunk<Setter>};
 }
 
 template <auto Getter>

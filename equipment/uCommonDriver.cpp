@@ -244,7 +244,8 @@ void TCommonDriver::ApplyLocalization(std::u16string_view /*LanguageCode*/, std:
 
 // ---------------------------------------------------------------------------
 // Host methods. GetInterfaceRevision and GetLastError cannot fail and leave the
-// last result alone, so that a failure stays readable.
+// last result alone, so that a failure stays readable. A host out of memory
+// asks for the last error too: it gets the code and an empty description.
 bool TCommonDriver::GetInterfaceRevision(V8Variant* RetValue, V8Variant*, int32_t, TV8AddInDefBaseEx*&) {
   if (RetValue) V8SetInt(*RetValue, GetRevision());
   return true;
@@ -252,7 +253,7 @@ bool TCommonDriver::GetInterfaceRevision(V8Variant* RetValue, V8Variant*, int32_
 
 bool TCommonDriver::GetLastError(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
   if (RetValue) V8SetInt(*RetValue, LastResult().GetIntResult());
-  SetTextParam(Params[0], LastResult().ErrorDescription);
+  SetTextParamOrEmpty(Params[0], LastResult().ErrorDescription);
   return true;
 }
 

@@ -4,6 +4,8 @@
 // malformed call.
 #include <pugixml.hpp>
 
+#include <limits>
+
 #include "../host/HostTestSupport.h"
 #include "tests/device/SimulatorSupport.h"
 
@@ -34,6 +36,15 @@ protected:
   std::pair<HostValue, std::u16string> LastError() {
     const CallOutcome Outcome = Object->Call(u"GetLastError", {});
     return {Outcome.Return.value_or(HostValue{}), TextOf(Outcome.Params.at(0))};
+  }
+  // The refusal's message; empty when the value is taken.
+  std::u16string WriteTimeoutAfterGetParams(bool ByProperty, const HostValue& Value) {
+    if (ByProperty) {
+      const CallOutcome Written = Object->SetProperty(Prop(u"TimeoutAfterGetParams"), Value);
+      return Written.Ok ? u"" : OnlyError(Written).Description;
+    }
+    const CallOutcome Set = Object->Call(u"SetParameter", {Text(u"TimeoutAfterGetParams"), Value});
+    return Set.Return == HostValue(true) ? u"" : LastError().second;
   }
   // A card payment of 12.50 with the host's usual empty in-out texts.
   CallOutcome Pay(std::u16string_view Method = u"PayByPaymentCard") {
@@ -190,6 +201,40 @@ TEST_F(AcquiringHost, SettingsLandOnTheirProperties) {
     const CallOutcome Outcome = Object->Call(u"SetParameter", {Text(Case.Name), Case.Value});
     EXPECT_EQ(Outcome.Return, HostValue(Case.Ok)) << ToUtf8(Case.Name);
     EXPECT_EQ(Get(Case.Property), Case.After) << ToUtf8(Case.Name);
+  }
+}
+
+// The pause after reading the terminal's parameters holds the host's thread:
+// from 0 to a minute, written as a property or as a setting, however the host's
+// number comes; a refused value leaves the setting as it was.
+TEST_F(AcquiringHost, TheTimeoutAfterGetParamsStaysWithinAMinute) {
+  const HostValue Kept = int32_t{1500};
+  const struct {
+    HostValue Value;
+    HostValue After;
+    const char16_t* Shown;  // in the refusal; null when the value is taken
+  } Cases[] = {
+      {int32_t{0}, int32_t{0}, nullptr},
+      {int32_t{60000}, int32_t{60000}, nullptr},
+      {Text(u"250"), int32_t{250}, nullptr},
+      {int32_t{60001}, Kept, u"60001"},
+      {int32_t{2147483647}, Kept, u"2147483647"},
+      {int32_t{-1}, Kept, u"-1"},
+      {4294969296.0, Kept, u"4294969296"},  // 2000 in its low 32 bits
+      {Text(u"70000"), Kept, u"70000"},
+      {std::numeric_limits<double>::quiet_NaN(), Kept, u"NAN"},
+  };
+  for (const bool ByProperty : {true, false}) {
+    for (const auto& Case : Cases) {
+      Set(u"TimeoutAfterGetParams", Kept);
+      const std::u16string Refusal = WriteTimeoutAfterGetParams(ByProperty, Case.Value);
+      const std::u16string Expected =
+          Case.Shown ? u"Недопустимая задержка после операции получения параметров: " + std::u16string(Case.Shown) +
+                           u" (допустимо от 0 до 60000 мсек.)"
+                     : u"";
+      EXPECT_EQ(Refusal, Expected) << (ByProperty ? "property " : "setting ") << FormatValue(Case.Value);
+      EXPECT_EQ(Get(u"TimeoutAfterGetParams"), Case.After) << FormatValue(Case.Value);
+    }
   }
 }
 

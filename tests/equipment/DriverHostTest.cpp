@@ -118,6 +118,38 @@ TEST_F(DriverHost, AFailureStaysReadableUntilTheNextResult) {
   EXPECT_EQ(LastError(Object), std::make_pair(HostValue(int32_t{0}), std::u16string()));
 }
 
+// The host asks for the last error exactly when something went wrong, also
+// when it is out of memory: the code still comes back, the description is the
+// empty text, which needs no host memory, and the failure stays readable.
+TEST_F(DriverHost, TheLastErrorAnswersWithoutHostMemory) {
+  const struct {
+    const char* Host;
+    bool GiveMemory;
+    Values Args;
+  } Cases[] = {
+      {"no memory manager", false, {}},
+      {"a memory manager refusing every block", true, {Text(u"прежний текст")}},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Host);
+    device_test::RegisterSimulator();
+    Component& Object = Open(kClass, true, Case.GiveMemory);
+    Memory.RefuseAllocations = Case.GiveMemory;
+    ASSERT_EQ(Object.Call(u"SetParameter", {Text(u"Громкость"), int32_t{1}}).Return, HostValue(false));
+
+    const CallOutcome Outcome = Object.Call(u"GetLastError", Case.Args);
+    EXPECT_TRUE(Outcome.Ok);
+    EXPECT_TRUE(Outcome.Errors.empty());
+    EXPECT_EQ(Outcome.Return, HostValue(int32_t{1001}));
+    EXPECT_EQ(Outcome.Params, Values{Text(u"")});
+
+    if (!Case.GiveMemory) continue;
+    Memory.RefuseAllocations = false;
+    EXPECT_EQ(LastError(Object),
+              std::make_pair(HostValue(int32_t{1001}), std::u16string(u"Property not found: Громкость")));
+  }
+}
+
 TEST_F(DriverHost, MethodsAnswerAsTheStandardSays) {
   Component& Object = Driver();
   const struct {
