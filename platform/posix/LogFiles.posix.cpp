@@ -42,8 +42,9 @@ std::u16string_view DistrustReason(const struct stat& Info, TEntryKind Kind) {
   if (Kind == TEntryKind::Folder && !S_ISDIR(Info.st_mode)) return u"it is not a folder";
   if (Kind == TEntryKind::DayFile && !S_ISREG(Info.st_mode)) return u"it is not a regular file";
   if (Kind == TEntryKind::DayFile && Info.st_nlink > 1) return u"it has more than one name (a hard link)";
+  if (Info.st_uid == 0) return {};
   const uid_t Self = ::geteuid();
-  if (Info.st_uid == Self || Info.st_uid == 0) return {};
+  if (Info.st_uid == Self) return {};
   if (Self == 0) return u"it belongs to another user";
   if ((Info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return u"it belongs to another user and others may write to it";
   return {};
