@@ -5,6 +5,7 @@
 #include <new>
 
 #include "logging/Common.BaseSecurity.h"
+#include "logging/Common.LogMask.h"
 #include "logging/uVInfo.h"
 #include "platform/Exception.h"
 #include "platform/Os.h"
@@ -99,8 +100,12 @@ void AppendTimestamp(std::u16string& Out, const LocalDateTime& Time) {
   os::AppendZeroPadded(Out, Time.Millisecond, 3);
 }
 
-std::u16string FormatLineAt(const LocalDateTime& Time, std::u16string_view Text, std::u16string_view Data,
+std::u16string FormatLineAt(const LocalDateTime& Time, std::u16string_view PlainText, std::u16string_view PlainData,
                             TLogLevel Level) {
+  // Masked first: nothing below may see a card number or a secret.
+  const TMaskedLogLine Masked = MaskLogLine(PlainText, PlainData);
+  const std::u16string_view Text = Masked.Text;
+  const std::u16string_view Data = Masked.Data;
   const std::u16string_view TrimmedText = TrimControl(Text);
   const std::u16string_view TrimmedData = TrimControl(Data);
   std::u16string Line;
