@@ -54,11 +54,29 @@ private:
   std::deque<std::string> NarrowTexts;
 };
 
+// The parameters of a method whose values the log must never show: a card
+// number is written masked, a secret (password, key) as a fixed mask. Bit N
+// stands for parameter N, counted from 0.
+struct TParamMarks {
+  uint64_t CardNumbers = 0;
+  uint64_t Secrets = 0;
+
+  constexpr bool Any() const noexcept { return (CardNumbers | Secrets) != 0; }
+  constexpr bool IsCardNumber(int32_t Index) const noexcept { return Has(CardNumbers, Index); }
+  constexpr bool IsSecret(int32_t Index) const noexcept { return Has(Secrets, Index); }
+
+private:
+  static constexpr bool Has(uint64_t Bits, int32_t Index) noexcept {
+    return Index >= 0 && Index < 64 && ((Bits >> Index) & 1u) != 0;
+  }
+};
+
 struct TMethReg {
   std::u16string MethName;
   std::u16string MethNameLoc;
   bool IsFunction = false;
   int32_t ParamCount = 0;
+  TParamMarks Marks;
   TDefParamList DefParams;
   TV8CallAsFunc ExecuteFunc = nullptr;  // set when IsFunction
   TV8CallAsProc ExecuteProc = nullptr;  // set otherwise
