@@ -10,6 +10,7 @@
 
 #include "bridge/V8Abi.h"
 
+class TLogMaskScope;
 class TV8UserObject;
 struct TClassReg;
 
@@ -169,9 +170,13 @@ std::u16string V8TypeName(const V8Variant& V);
 std::u16string V8ToText(const V8Variant& V);
 // Raises exactly where V8ToText would, without building the text.
 void V8CheckText(const V8Variant& V);
-// "[" texts joined by "; " "]", a whole vt of 23 written "BLOB".
-std::u16string V8ParamsToText(const V8Variant* Params, int32_t ParamCount);
+// "[" texts joined by "; " "]", a whole vt of 23 written "BLOB"; a marked card
+// number masked, a marked secret as the secret mask whatever its value.
+std::u16string V8ParamsToText(const V8Variant* Params, int32_t ParamCount, const TParamMarks& Marks = {});
 void V8CheckParamsText(const V8Variant* Params, int32_t ParamCount);
+// Gives the call's scope the texts of its marked parameters, to be masked in
+// every line the call logs.
+void V8AddLogMasks(TLogMaskScope& Masks, const V8Variant* Params, int32_t ParamCount, const TParamMarks& Marks);
 
 // ---------------------------------------------------------------------------
 // Base class of every driver object.
