@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "bridge/v8napi.h"
 #include "logging/Common.Log.h"
@@ -92,11 +93,14 @@ void LogCallOut(const TMethReg& Method, const V8Variant* Params, int32_t ParamCo
 }
 
 // The marked values, as the host passed them and as the method wrote them
-// back, are masked in every line of the call. Errors pass whenever any level
-// does: without them nothing is written and nothing need be collected.
-void CollectLogMasks(TLogMaskScope& Masks, const TMethReg& Method, const V8Variant* Params, int32_t ParamCount) {
-  if (Method.Marks.Any() && LogLevelPasses(TLogLevel::llError))
-    V8AddLogMasks(Masks, Params, ParamCount, Method.Marks);
+// back, are masked in every line of the call. Only such a call, made while a
+// log is written, needs a scope (errors pass whenever any level does): the
+// others skip its cost.
+void CollectLogMasks(std::optional<TLogMaskScope>& Masks, const TMethReg& Method, const V8Variant* Params,
+                     int32_t ParamCount) {
+  if (!Method.Marks.Any() || !LogLevelPasses(TLogLevel::llError)) return;
+  if (!Masks) Masks.emplace();
+  V8AddLogMasks(*Masks, Params, ParamCount, Method.Marks);
 }
 
 // Every registered method is a function; a procedure call gives it a scratch
@@ -121,7 +125,7 @@ bool CallMethod(void* Self, HostLong Number, V8Variant* RetValue, V8Variant* Par
     if (!Method) return false;
     const int32_t ParamCount = ParamCountOf(Params, Count);
     // Outlives the try block: the failure line may quote the values too.
-    TLogMaskScope Masks;
+    std::optional<TLogMaskScope> Masks;
     try {
       CollectLogMasks(Masks, *Method, Params, ParamCount);
       LogCallIn(*Method, Params, ParamCount);
