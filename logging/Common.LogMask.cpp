@@ -23,9 +23,10 @@ void AddOnce(std::vector<std::u16string>& Values, std::u16string_view Value) {
 
 // ---------------------------------------------------------------------------
 // Each character of the text is covered by the strongest mask over it, and
-// each stretch of one cover is written once: values that overlap or touch in
-// the text are masked as one stretch, and a card number that a scope's value
-// cuts in two cannot show more than six and four digits of either piece.
+// each stretch of one cover is written once. Values that overlap or touch in
+// the text are thus masked as one stretch (masking them one after the other
+// would leave the second one's tail in clear), and the pieces of a card number
+// that a secret cuts in two are masked each as a card number.
 enum class TCover : uint8_t { Plain, CardNumber, Secret };
 
 void Cover(std::vector<TCover>& Covers, std::size_t TextSize, std::size_t From, std::size_t To, TCover Kind) {

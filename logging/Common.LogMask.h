@@ -41,7 +41,7 @@ private:
 };
 
 // Text as a log line may hold it: the values of the thread's scopes masked,
-// then every maximal run of 13 to 19 digits that passes the Luhn check masked
+// and every maximal run of 13 to 19 digits that passes the Luhn check masked
 // as a card number, whatever surrounds it. Raises only when memory runs out;
 // the writer then drops the line rather than write it unmasked.
 std::u16string MaskLogText(std::u16string_view Text);
