@@ -136,20 +136,28 @@ std::u16string BoolText(bool AValue) { return AValue ? u"true" : u"false"; }
 }  // namespace
 
 // ---------------------------------------------------------------------------
+// Every card number a method takes or gives is marked for the log, the
+// card-reading's two as well: the standard's place for the number (3) and the
+// place this driver's reading writes it to (5).
 const TExportTable& TAcquiringTerminalDriver::Exports() {
   using D = TAcquiringTerminalDriver;
   static constexpr TExportMethod Methods[] = {
       ORVEX_EXPORT_METHOD(D, TerminalParameters, u"ПараметрыТерминала", 2),
-      ORVEX_EXPORT_METHOD(D, PayByPaymentCard, u"ОплатитьПлатежнойКартой", 9),
-      ORVEX_EXPORT_METHOD(D, ReturnPaymantByPaymantCard, u"ВернутьПлатежПоПлатежнойКарте", 9),
-      ORVEX_EXPORT_METHOD(D, CancelPaymentByPaymentCard, u"ОтменитьПлатежПоПлатежнойКарте", 10),
-      ORVEX_EXPORT_METHOD(D, AuthorisationByPaymentCard, u"ПреавторизацияПоПлатежнойКарте", 9),
-      ORVEX_EXPORT_METHOD(D, AuthConfirmationByPaymentCard, u"ЗавершитьПреавторизациюПоПлатежнойКарте", 9),
-      ORVEX_EXPORT_METHOD(D, CancelAuthorisationByPaymentCard, u"ОтменитьПреавторизациюПоПлатежнойКарте", 9),
-      ORVEX_EXPORT_METHOD(D, PayByPaymentCardWithCashWithdrawal, u"ОплатитьПлатежнойКартойСВыдачейНаличных", 10),
-      ORVEX_EXPORT_METHOD(D, GetCardParametrs, u"ПолучитьПараметрыКарты", 8),
-      ORVEX_EXPORT_METHOD(D, PayElectronicCertificate, u"ОплатитьЭлектроннымСертификатом", 12),
-      ORVEX_EXPORT_METHOD(D, ReturnElectronicCertificate, u"ВернутьЭлектроннымСертификатом", 12),
+      ORVEX_EXPORT_METHOD(D, PayByPaymentCard, u"ОплатитьПлатежнойКартой", 9, exports::CardNumbers(4)),
+      ORVEX_EXPORT_METHOD(D, ReturnPaymantByPaymantCard, u"ВернутьПлатежПоПлатежнойКарте", 9, exports::CardNumbers(4)),
+      ORVEX_EXPORT_METHOD(D, CancelPaymentByPaymentCard, u"ОтменитьПлатежПоПлатежнойКарте", 10,
+                          exports::CardNumbers(5)),
+      ORVEX_EXPORT_METHOD(D, AuthorisationByPaymentCard, u"ПреавторизацияПоПлатежнойКарте", 9, exports::CardNumbers(4)),
+      ORVEX_EXPORT_METHOD(D, AuthConfirmationByPaymentCard, u"ЗавершитьПреавторизациюПоПлатежнойКарте", 9,
+                          exports::CardNumbers(4)),
+      ORVEX_EXPORT_METHOD(D, CancelAuthorisationByPaymentCard, u"ОтменитьПреавторизациюПоПлатежнойКарте", 9,
+                          exports::CardNumbers(4)),
+      ORVEX_EXPORT_METHOD(D, PayByPaymentCardWithCashWithdrawal, u"ОплатитьПлатежнойКартойСВыдачейНаличных", 10,
+                          exports::CardNumbers(5)),
+      ORVEX_EXPORT_METHOD(D, GetCardParametrs, u"ПолучитьПараметрыКарты", 8, exports::CardNumbers(3, 5)),
+      ORVEX_EXPORT_METHOD(D, PayElectronicCertificate, u"ОплатитьЭлектроннымСертификатом", 12, exports::CardNumbers(6)),
+      ORVEX_EXPORT_METHOD(D, ReturnElectronicCertificate, u"ВернутьЭлектроннымСертификатом", 12,
+                          exports::CardNumbers(6)),
       ORVEX_EXPORT_METHOD(D, EmergencyReversal, u"АварийнаяОтменаОперации", 1),
       ORVEX_EXPORT_METHOD(D, GetOperationByCards, u"ПолучитьОперацииПоКартам", 2),
       ORVEX_EXPORT_METHOD(D, Settelment, u"ИтогиДняПоКартам", 2),

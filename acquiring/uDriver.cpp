@@ -42,20 +42,23 @@ TDriver::TDriver() : TAcquiringTerminalDriver(&TAcquiringTerminalDriver::UpdateD
 // The device goes first; the base's Close then finds none to disable.
 TDriver::~TDriver() { FDevice.reset(); }
 
+// The log masks the cashier's password of the fast refund and every card
+// number; the card's BIN and last four digits, the hash and the interbank key
+// (a payment's reference, not a secret) stay readable.
 const TExportTable& TDriver::Exports() {
   static constexpr TExportMethod Methods[] = {
       ORVEX_EXPORT_METHOD(TDriver, PayFPS, u"ОплатитьСБП", 8),
       ORVEX_EXPORT_METHOD(TDriver, GetQRCodeFPS, u"ПолучитьQRКодСБП", 9),
       ORVEX_EXPORT_METHOD(TDriver, GetPaymentStatusFPS, u"ПолучитьСтатусОплатыСБП", 7),
-      ORVEX_EXPORT_METHOD(TDriver, ReturnPaymentFPS, u"ВернутьПлатежСБП", 9),
+      ORVEX_EXPORT_METHOD(TDriver, ReturnPaymentFPS, u"ВернутьПлатежСБП", 9, exports::Secrets(7)),
       ORVEX_EXPORT_METHOD(TDriver, GetReturnPaymentStatusFPS, u"ПолучитьСтатусВозвратаПлатежаСБП", 8),
       ORVEX_EXPORT_METHOD(TDriver, ShowQRCodeFPSOnTerminal, u"ОтобразитьQRКодСБПнаТерминале", 2),
-      ORVEX_EXPORT_METHOD(TDriver, PayByPaymentCardEx, u"ОплатитьПлатежнойКартойРасш", 9),
+      ORVEX_EXPORT_METHOD(TDriver, PayByPaymentCardEx, u"ОплатитьПлатежнойКартойРасш", 9, exports::CardNumbers(1)),
       ORVEX_EXPORT_METHOD(TDriver, TestConnection, u"ПроверкаСоединения", 0),
       ORVEX_EXPORT_METHOD(TDriver, GetReport, u"ЗапросОтчета", 2),
       ORVEX_EXPORT_METHOD(TDriver, GetReceiptCopy, u"ЗапросКопииЧека", 2),
-      ORVEX_EXPORT_METHOD(TDriver, GetCardExtParams, u"ПолучитьДопПараметрыКарты", 4),
-      ORVEX_EXPORT_METHOD(TDriver, PurchaseWithEnrollment, u"ПокупкаСЗачислением", 6),
+      ORVEX_EXPORT_METHOD(TDriver, GetCardExtParams, u"ПолучитьДопПараметрыКарты", 4, exports::CardNumbers(0)),
+      ORVEX_EXPORT_METHOD(TDriver, PurchaseWithEnrollment, u"ПокупкаСЗачислением", 6, exports::CardNumbers(1)),
       ORVEX_EXPORT_METHOD(TDriver, GetCompositeInterbankKey, u"ПолучитьСоставнойМежбанковскийКлюч", 3),
   };
   static constexpr TExportProp Props[] = {

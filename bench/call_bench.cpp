@@ -1,5 +1,6 @@
 // The bridge's own cost per host call: a trivial method called through the
-// component's operation tables (logging off and on) beside a direct call.
+// component's operation tables (logging off and on, its parameters marked for
+// the log masks or not) beside a direct call.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -20,6 +21,8 @@ struct Host {
   Host() {
     Class.UserClass = [] { return std::make_unique<TV8UserObject>(); };
     Class.AddFunc(u"Trivial", u"Простой", &Trivial, 2);
+    // The same method with both parameters marked: the call collects them for its log masks.
+    Class.AddFunc(u"Marked", u"Помеченный", &Trivial, 2).Marks = {.CardNumbers = 0b10, .Secrets = 0b01};
     Component = CreateComponentObject(Class);
     InitDone().Init(&Component->InitDoneTable, static_cast<TV8AddInDefBaseEx*>(&Connection));
     InitDone().setMemManager(&Component->InitDoneTable, static_cast<TV8MemoryManager*>(&Memory));
@@ -47,14 +50,14 @@ struct Host {
   V8Variant Ret{};
 };
 
-void CallThroughTables(benchmark::State& State, TLogMode Mode) {
+void CallThroughTables(benchmark::State& State, TLogMode Mode, HostLong Method = 0) {
   const auto Folder = std::filesystem::temp_directory_path() / "orvex-call-bench";
   setenv("PROGRAMDATA", Folder.c_str(), 1);
   Host H;
   SetLogMode(Mode);
   void* Self = &H.Component->LanguageExtenderTable;
   for (auto _ : State) {
-    benchmark::DoNotOptimize(H.Ext().CallAsFunc(Self, 0, &H.Ret, H.Params, 2));
+    benchmark::DoNotOptimize(H.Ext().CallAsFunc(Self, Method, &H.Ret, H.Params, 2));
   }
   SetLogMode(TLogMode::lmOff);
   std::filesystem::remove_all(Folder);
@@ -62,6 +65,7 @@ void CallThroughTables(benchmark::State& State, TLogMode Mode) {
 
 void BM_HostCallLoggingOff(benchmark::State& State) { CallThroughTables(State, TLogMode::lmOff); }
 void BM_HostCallLoggingOn(benchmark::State& State) { CallThroughTables(State, TLogMode::lmAll); }
+void BM_HostCallLoggingOnMarked(benchmark::State& State) { CallThroughTables(State, TLogMode::lmAll, 1); }
 
 void BM_DirectCall(benchmark::State& State) {
   Host H;
@@ -77,4 +81,5 @@ void BM_DirectCall(benchmark::State& State) {
 BENCHMARK(BM_DirectCall);
 BENCHMARK(BM_HostCallLoggingOff);
 BENCHMARK(BM_HostCallLoggingOn);
+BENCHMARK(BM_HostCallLoggingOnMarked);
 BENCHMARK_MAIN();

@@ -15,6 +15,7 @@
 #endif
 
 #include "logging/Common.Log.h"
+#include "logging/Common.LogMask.h"
 #include "platform/Text.h"
 
 namespace {
@@ -96,6 +97,12 @@ BENCHMARK(BM_PlainAppendOfTheSameLine);
 void BM_PlainLockedAppendOfTheSameLine(benchmark::State& State) { AppendTheSameLine(State, PlainLockedAppend); }
 BENCHMARK(BM_PlainLockedAppendOfTheSameLine);
 #endif
+
+// What the masking adds to every line the writer formats.
+void BM_MaskLogLine(benchmark::State& State) {
+  for (auto _ : State) benchmark::DoNotOptimize(MaskLogLine(LineText, LineData));
+}
+BENCHMARK(BM_MaskLogLine);
 
 // What the bridge pays per host call while logging is off.
 void BM_LevelFilterWhileOff(benchmark::State& State) {

@@ -10,6 +10,7 @@
 
 #include "bridge/V8Abi.h"
 
+class TLogMaskScope;
 class TV8UserObject;
 struct TClassReg;
 
@@ -54,11 +55,29 @@ private:
   std::deque<std::string> NarrowTexts;
 };
 
+// The parameters of a method whose values the log must never show: a card
+// number is written masked, a secret (password, key) as a fixed mask. Bit N
+// stands for parameter N, counted from 0.
+struct TParamMarks {
+  uint64_t CardNumbers = 0;
+  uint64_t Secrets = 0;
+
+  constexpr bool Any() const noexcept { return (CardNumbers | Secrets) != 0; }
+  constexpr bool IsCardNumber(int32_t Index) const noexcept { return Has(CardNumbers, Index); }
+  constexpr bool IsSecret(int32_t Index) const noexcept { return Has(Secrets, Index); }
+
+private:
+  static constexpr bool Has(uint64_t Bits, int32_t Index) noexcept {
+    return Index >= 0 && Index < 64 && ((Bits >> Index) & 1u) != 0;
+  }
+};
+
 struct TMethReg {
   std::u16string MethName;
   std::u16string MethNameLoc;
   bool IsFunction = false;
   int32_t ParamCount = 0;
+  TParamMarks Marks;
   TDefParamList DefParams;
   TV8CallAsFunc ExecuteFunc = nullptr;  // set when IsFunction
   TV8CallAsProc ExecuteProc = nullptr;  // set otherwise
@@ -154,9 +173,13 @@ std::u16string V8TypeName(const V8Variant& V);
 std::u16string V8ToText(const V8Variant& V);
 // Raises exactly where V8ToText would, without building the text.
 void V8CheckText(const V8Variant& V);
-// "[" texts joined by "; " "]", a whole vt of 23 written "BLOB".
-std::u16string V8ParamsToText(const V8Variant* Params, int32_t ParamCount);
+// "[" texts joined by "; " "]", a whole vt of 23 written "BLOB"; a marked card
+// number masked, a marked secret as the secret mask whatever its value.
+std::u16string V8ParamsToText(const V8Variant* Params, int32_t ParamCount, const TParamMarks& Marks = {});
 void V8CheckParamsText(const V8Variant* Params, int32_t ParamCount);
+// Gives the call's scope the texts of its marked parameters, to be masked in
+// every line the call logs.
+void V8AddLogMasks(TLogMaskScope& Masks, const V8Variant* Params, int32_t ParamCount, const TParamMarks& Marks);
 
 // ---------------------------------------------------------------------------
 // Base class of every driver object.

@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "bridge/v8napi.h"
 #include "logging/Common.Log.h"
+#include "logging/Common.LogMask.h"
 #include "platform/Exception.h"
 
 namespace {
@@ -69,16 +71,16 @@ int32_t ParamCountOf(const V8Variant* Params, HostLong Count) noexcept {
 
 // The call log. Its texts are built only when the line will be written, but a
 // value without a text form fails the call either way.
-void LogCallIn(const std::u16string& Name, const V8Variant* Params, int32_t ParamCount) {
+void LogCallIn(const TMethReg& Method, const V8Variant* Params, int32_t ParamCount) {
   if (!LogLevelPasses(TLogLevel::llDebug)) {
     V8CheckParamsText(Params, ParamCount);
     return;
   }
-  WriteLog(u"> " + Name, u"Params: " + V8ParamsToText(Params, ParamCount), TLogLevel::llDebug);
+  WriteLog(u"> " + Method.MethName, u"Params: " + V8ParamsToText(Params, ParamCount, Method.Marks),
+           TLogLevel::llDebug);
 }
 
-void LogCallOut(const std::u16string& Name, const V8Variant* Params, int32_t ParamCount,
-                const V8Variant* RetValue) {
+void LogCallOut(const TMethReg& Method, const V8Variant* Params, int32_t ParamCount, const V8Variant* RetValue) {
   if (!LogLevelPasses(TLogLevel::llDebug)) {
     if (RetValue) V8CheckText(*RetValue);
     V8CheckParamsText(Params, ParamCount);
@@ -86,8 +88,19 @@ void LogCallOut(const std::u16string& Name, const V8Variant* Params, int32_t Par
   }
   std::u16string Data;
   if (RetValue) Data = u"Result=" + V8ToText(*RetValue);
-  Data += u"; Params: " + V8ParamsToText(Params, ParamCount);
-  WriteLog(u"< " + Name, Data, TLogLevel::llDebug);
+  Data += u"; Params: " + V8ParamsToText(Params, ParamCount, Method.Marks);
+  WriteLog(u"< " + Method.MethName, Data, TLogLevel::llDebug);
+}
+
+// The marked values, as the host passed them and as the method wrote them
+// back, are masked in every line of the call. Only such a call, made while a
+// log is written, needs a scope (errors pass whenever any level does): the
+// others skip its cost.
+void CollectLogMasks(std::optional<TLogMaskScope>& Masks, const TMethReg& Method, const V8Variant* Params,
+                     int32_t ParamCount) {
+  if (!Method.Marks.Any() || !LogLevelPasses(TLogLevel::llError)) return;
+  if (!Masks) Masks.emplace();
+  V8AddLogMasks(*Masks, Params, ParamCount, Method.Marks);
 }
 
 // Every registered method is a function; a procedure call gives it a scratch
@@ -111,10 +124,14 @@ bool CallMethod(void* Self, HostLong Number, V8Variant* RetValue, V8Variant* Par
     const TMethReg* Method = ClassOf(Driver).Method(Number);
     if (!Method) return false;
     const int32_t ParamCount = ParamCountOf(Params, Count);
+    // Outlives the try block: the failure line may quote the values too.
+    std::optional<TLogMaskScope> Masks;
     try {
-      LogCallIn(Method->MethName, Params, ParamCount);
+      CollectLogMasks(Masks, *Method, Params, ParamCount);
+      LogCallIn(*Method, Params, ParamCount);
       const bool Ok = Execute(Driver, *Method, RetValue, Params, ParamCount);
-      LogCallOut(Method->MethName, Params, ParamCount, RetValue);
+      CollectLogMasks(Masks, *Method, Params, ParamCount);
+      LogCallOut(*Method, Params, ParamCount, RetValue);
       return Ok;
     } catch (...) {
       return ReportFailure(Driver);

@@ -6,6 +6,7 @@
 
 #include "bridge/v8napi.h"
 #include "logging/Common.Log.h"
+#include "logging/Common.LogMask.h"
 #include "platform/Exception.h"
 #include "platform/Os.h"
 #include "platform/Text.h"
@@ -315,14 +316,32 @@ void V8CheckText(const V8Variant& V) {
   if (TextKindOf(V) == TextKind::Date) DecodeDateTime(V8AsDate(V));
 }
 
-std::u16string V8ParamsToText(const V8Variant* Params, int32_t ParamCount) {
+namespace {
+// A marked value is read all the same: a value without a text form fails the
+// call whether or not it is marked.
+std::u16string ParamLogText(const V8Variant& V, const TParamMarks& Marks, int32_t Index) {
+  const std::u16string Text = IsBlobParam(V) ? std::u16string(u"BLOB") : V8ToText(V);
+  if (Marks.IsSecret(Index)) return std::u16string(kSecretLogMask);
+  return Marks.IsCardNumber(Index) ? MaskCardNumber(Text) : Text;
+}
+}  // namespace
+
+std::u16string V8ParamsToText(const V8Variant* Params, int32_t ParamCount, const TParamMarks& Marks) {
   std::u16string Text = u"[";
   for (int32_t I = 0; Params && I < ParamCount; ++I) {
     if (I > 0) Text += u"; ";
-    Text += IsBlobParam(Params[I]) ? std::u16string(u"BLOB") : V8ToText(Params[I]);
+    Text += ParamLogText(Params[I], Marks, I);
   }
   Text += u"]";
   return Text;
+}
+
+void V8AddLogMasks(TLogMaskScope& Masks, const V8Variant* Params, int32_t ParamCount, const TParamMarks& Marks) {
+  for (int32_t I = 0; Params && I < ParamCount; ++I) {
+    if (IsBlobParam(Params[I])) continue;  // the log shows none of its bytes
+    if (Marks.IsSecret(I)) Masks.AddSecret(V8ToText(Params[I]));
+    if (Marks.IsCardNumber(I)) Masks.AddCardNumber(V8ToText(Params[I]));
+  }
 }
 
 void V8CheckParamsText(const V8Variant* Params, int32_t ParamCount) {

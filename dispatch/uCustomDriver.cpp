@@ -130,7 +130,7 @@ TClassReg& TCustomDriver::RegisterExports(TV8UserClass Factory, const TExportTab
                                           std::u16string_view AExtension) {
   TClassReg& Entry = ClassRegistry().RegisterClass(Factory, AExtension, AExtension);
   ForEachExport(Table, &TExportTable::Methods, [&](const TExportMethod& Method) {
-    Entry.AddFunc(Method.Name, Method.NameLoc, Method.Execute, Method.ParamCount);
+    Entry.AddFunc(Method.Name, Method.NameLoc, Method.Execute, Method.ParamCount).Marks = Method.Marks;
   });
   ForEachExport(Table, &TExportTable::Props, [&](const TExportProp& Prop) {
     Entry.AddProp(Prop.Name, Prop.NameLoc, true, !Prop.ReadOnly, &TCustomDriver::PropertyGetSet);
@@ -163,6 +163,8 @@ namespace exports {
 void RaisePropertyTypeUnacceptable() { throw Exception(std::u16string(u"Property type unacceptable")); }
 
 void RaiseValueTypeUnacceptable() { throw Exception(std::u16string(u"Value type unacceptable")); }
+
+void RaiseMarkBeyondParameters() { throw Exception(std::u16string(u"A marked parameter is beyond the method's")); }
 
 void WriteTextValue(TCustomDriver& Self, V8Variant& Value, std::u16string_view Text) {
   if (!Self.V8SetWString(Value, Text)) throw Exception(std::u16string(u"The host gave no memory for a text"));

@@ -2,6 +2,7 @@
 // The base of every driver class: the export tables that say which members the
 // host may reach, their registration, the one property accessor, and the
 // success and failure endings of the exported methods.
+#include <concepts>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -84,6 +85,7 @@ struct TExportMethod {
   std::u16string_view NameLoc;  // the Russian name
   int32_t ParamCount = 0;
   TV8CallAsFunc Execute = nullptr;
+  TParamMarks Marks;  // the parameters the log masks
 };
 
 struct TExportProp {
@@ -302,9 +304,20 @@ void WriteThunk(TCustomDriver& Self, const V8Variant& Value) {
   }
 }
 
+// The parameters, counted from 0, that carry a card number or a secret. An
+// index the method does not have fails the table's compilation.
+constexpr TParamMarks CardNumbers(std::integral auto... Indices) {
+  return {((uint64_t{1} << Indices) | ...), 0};
+}
+constexpr TParamMarks Secrets(std::integral auto... Indices) { return {0, ((uint64_t{1} << Indices) | ...)}; }
+
+[[noreturn]] void RaiseMarkBeyondParameters();
+
 template <auto Member, int32_t Count>
-constexpr TExportMethod Method(std::u16string_view Name, std::u16string_view NameLoc) {
-  return {Name, NameLoc, Count, &MethodThunk<Member, Count>};
+constexpr TExportMethod Method(std::u16string_view Name, std::u16string_view NameLoc, TParamMarks Marks = {}) {
+  static_assert(Count >= 0 && Count < 64, "a method's parameter marks hold 64 parameters");
+  if (((Marks.CardNumbers | Marks.Secrets) >> Count) != 0) RaiseMarkBeyondParameters();
+  return {Name, NameLoc, Count, &MethodThunk<Member, Count>, Marks};
 }
 
 template <auto Getter, auto Setter>
@@ -338,10 +351,12 @@ constexpr TExportAction Action(std::u16string_view Name, std::u16string_view Cap
 // The English name of an export is its member's identifier, letter for letter:
 // these spell it once. A property Name is read by GetName and written by SetName.
 // The cast picks the host-method form where a plain member shares the name.
-#define ORVEX_EXPORT_METHOD(Class, Name, NameLoc, ParamCount)                                              \
+// A method's optional last argument marks the parameters the log must mask:
+// exports::CardNumbers(4), exports::Secrets(7).
+#define ORVEX_EXPORT_METHOD(Class, Name, NameLoc, ParamCount, ...)                                         \
   ::exports::Method<static_cast<bool (Class::*)(V8Variant*, V8Variant*, int32_t, TV8AddInDefBaseEx*&)>(    \
                         &Class::Name),                                                                    \
-                    ParamCount>(u"" #Name, NameLoc)
+                    ParamCount>(u"" #Name, NameLoc __VA_OPT__(, ) __VA_ARGS__)
 #define ORVEX_EXPORT_PROPERTY(Class, Name, NameLoc, Caption, DefValue, ReadOnly) \
   ::exports::Property<&Class::Get##Name, &Class::Set##Name>(u"" #Name, NameLoc, Caption, DefValue, ReadOnly)
 #define ORVEX_EXPORT_READONLY_PROPERTY(Class, Name, NameLoc, Caption, DefValue) \

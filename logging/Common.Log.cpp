@@ -5,6 +5,7 @@
 #include <new>
 
 #include "logging/Common.LogFiles.h"
+#include "logging/Common.LogMask.h"
 #include "logging/uVInfo.h"
 #include "platform/Exception.h"
 #include "platform/Os.h"
@@ -144,8 +145,12 @@ void AppendEscaped(std::u16string& Out, std::u16string_view Text) {
   }
 }
 
-std::u16string FormatLineAt(const LocalDateTime& Time, std::u16string_view Text, std::u16string_view Data,
+std::u16string FormatLineAt(const LocalDateTime& Time, std::u16string_view PlainText, std::u16string_view PlainData,
                             TLogLevel Level) {
+  // Masked first: nothing below may see a card number or a secret.
+  const TMaskedLogLine Masked = MaskLogLine(PlainText, PlainData);
+  const std::u16string_view Text = Masked.Text;
+  const std::u16string_view Data = Masked.Data;
   const std::u16string_view TrimmedText = TrimControl(Text);
   const std::u16string_view TrimmedData = TrimControl(Data);
   std::u16string Line;

@@ -234,6 +234,15 @@ TEST(V8Text, ParamsList) {
   EXPECT_THROW(V8ParamsToText(BlobByRef, 1), Exception) << "only a whole vt of 23 is written BLOB";
 }
 
+// A marked secret shows nothing of itself, not even that it is empty; a
+// marked card number keeps its first six and last four digits.
+TEST(V8Text, MarkedParamsAreMaskedInTheList) {
+  V8Variant Params[] = {Wide(u"4111111111111112"), Wide(u"pass"), Wide(u""), I4(7)};
+  EXPECT_EQ(V8ParamsToText(Params, 4, TParamMarks{0b0001, 0b0110}), u"[411111******1112; ********; ********; 7]");
+  V8Variant WithR4[] = {R4(2)};
+  EXPECT_THROW(V8ParamsToText(WithR4, 1, TParamMarks{0, 0b1}), Exception) << "marked or not, it has no text";
+}
+
 TEST(V8Writers, StringsAreHostAllocatedWithTheExactSize) {
   CountingMemoryManager MM;
   V8Variant V = Record(VTYPE_EMPTY);

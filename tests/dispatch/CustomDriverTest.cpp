@@ -66,7 +66,7 @@ public:
 
 const TExportTable& TBaseDriver::Exports() {
   static constexpr TExportMethod Methods[] = {
-      ORVEX_EXPORT_METHOD(TBaseDriver, Touch, u"Тронуть", 2),
+      ORVEX_EXPORT_METHOD(TBaseDriver, Touch, u"Тронуть", 2, exports::Secrets(1)),
       ORVEX_EXPORT_METHOD(TBaseDriver, Fail, u"Сбой", 0),
   };
   static constexpr TExportProp Props[] = {
@@ -99,7 +99,8 @@ public:
 };
 
 const TExportTable& TDerivedDriver::Exports() {
-  static constexpr TExportMethod Methods[] = {ORVEX_EXPORT_METHOD(TDerivedDriver, Extra, u"Дополнительно", 1)};
+  static constexpr TExportMethod Methods[] = {
+      ORVEX_EXPORT_METHOD(TDerivedDriver, Extra, u"Дополнительно", 1, exports::CardNumbers(0))};
   static constexpr TExportProp Props[] = {
       ORVEX_EXPORT_PROPERTY(TDerivedDriver, Level, u"Уровень", u"Уровень", u"1", false)};
   static const TExportTable Table{&TBaseDriver::Exports(), Methods, Props, {}};
@@ -154,13 +155,18 @@ TEST_F(Dispatch, RegistrationNumbersTheDerivedExportsFirst) {
     const char16_t* Name;
     const char16_t* NameLoc;
     int32_t ParamCount;
-  } Methods[] = {{u"Extra", u"Дополнительно", 1}, {u"Touch", u"Тронуть", 2}, {u"Fail", u"Сбой", 0}};
+    TParamMarks Marks;
+  } Methods[] = {{u"Extra", u"Дополнительно", 1, {0b1, 0}},
+                 {u"Touch", u"Тронуть", 2, {0, 0b10}},
+                 {u"Fail", u"Сбой", 0, {}}};
   ASSERT_EQ(Class.MethCount(), static_cast<int32_t>(std::size(Methods)));
   for (int32_t I = 0; I < Class.MethCount(); ++I) {
     const TMethReg& Method = *Class.Method(I);
     EXPECT_EQ(Method.MethName, Methods[I].Name);
     EXPECT_EQ(Method.MethNameLoc, Methods[I].NameLoc);
     EXPECT_EQ(Method.ParamCount, Methods[I].ParamCount);
+    EXPECT_EQ(Method.Marks.CardNumbers, Methods[I].Marks.CardNumbers) << ToUtf8(Method.MethName);
+    EXPECT_EQ(Method.Marks.Secrets, Methods[I].Marks.Secrets) << ToUtf8(Method.MethName);
     EXPECT_TRUE(Method.IsFunction);
   }
   EXPECT_EQ(Class.FindMethod(u"Hidden"), -1);

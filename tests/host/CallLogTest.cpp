@@ -62,5 +62,17 @@ TEST_F(HostCallLog, EveryCallIsLoggedBeforeAndAfterWithItsValues) {
   EXPECT_EQ(Log.find("< Fail"), std::string::npos);
 }
 
+// The failure line is written after the method has ended: the call's masks
+// must still hold then.
+TEST_F(HostCallLog, MarkedValuesAreMaskedInTheCallsLinesAndItsFailureLine) {
+  Component& Second = Open(u"Second");
+  ASSERT_FALSE(Second.Call(u"Authorize", {std::u16string(u"1234567890123456"), std::u16string(u"s3cr3t")}).Ok);
+  const std::string Log = Added();
+  EXPECT_NE(Log.find("\tDEBUG\t> Authorize: \tParams: [123456******3456; ********]\r\n"), std::string::npos) << Log;
+  EXPECT_NE(Log.find("\tERROR\tEXCEPTION: \tCard 123456******3456 refused: wrong password ********\r\n"),
+            std::string::npos)
+      << Log;
+}
+
 }  // namespace
 }  // namespace hosttest

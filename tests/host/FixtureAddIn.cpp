@@ -71,6 +71,13 @@ bool Fail(TV8UserObject& Self, V8Variant*, V8Variant* Params, int32_t ParamCount
   throw Exception(V8AsWString(Param(Params, ParamCount, 0)));
 }
 
+// A refusal that quotes the card number and the password it was given.
+bool Authorize(TV8UserObject& Self, V8Variant*, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*&) {
+  Running(Self);
+  throw Exception(u"Card " + V8AsWString(Param(Params, ParamCount, 0)) + u" refused: wrong password " +
+                  V8AsWString(Param(Params, ParamCount, 1)));
+}
+
 bool WriteOutputs(TV8UserObject& Self, V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
                   TV8AddInDefBaseEx*&) {
   TFixture& Object = Running(Self);
@@ -226,6 +233,7 @@ void RegisterSecond() {
   TClassReg& Class = ClassRegistry().RegisterClass(
       []() -> std::unique_ptr<TV8UserObject> { return std::make_unique<TSecond>(); }, u"SecondAddIn", u"Second");
   Class.AddFunc(u"Name", u"Имя", &SecondName, 0);
+  Class.AddFunc(u"Authorize", u"Авторизовать", &Authorize, 2).Marks = {.CardNumbers = 0b01, .Secrets = 0b10};
 }
 
 void RegisterBroken() {

@@ -1,0 +1,116 @@
+// What the log never shows: card numbers found by the Luhn net, the values a
+// host call marks, and the writer applying both to every line.
+#include <span>
+
+#include "LogTestSupport.h"
+#include "logging/Common.LogMask.h"
+#include "platform/Text.h"
+
+namespace logtest {
+namespace {
+
+struct MaskCase {
+  const char* Name;
+  std::u16string_view Text;
+  std::u16string_view Expected;
+};
+
+void ExpectMasked(std::u16string (*Mask)(std::u16string_view), std::span<const MaskCase> Cases) {
+  for (const MaskCase& Case : Cases) EXPECT_EQ(ToUtf8(Mask(Case.Text)), ToUtf8(Case.Expected)) << Case.Name;
+}
+
+const MaskCase LuhnNetCases[] = {
+    {"Sixteen", u"4111111111111111", u"411111******1111"},
+    {"FailsLuhn", u"4111111111111112", u"4111111111111112"},
+    {"TwelveAreTooFew", u"411111111117", u"411111111117"},
+    {"Thirteen", u"4111111111119", u"411111***1119"},
+    {"Nineteen", u"4111111111111111110", u"411111*********1110"},
+    {"TwentyAreTooMany", u"41111111111111111115", u"41111111111111111115"},
+    // 94111111111111111 fails Luhn; the valid 4111111111111111 inside it is no number of its own.
+    {"ValidPartOfALongerRun", u"94111111111111111", u"94111111111111111"},
+    {"LettersAround", u"PAN4111111111111111EXP", u"PAN411111******1111EXP"},
+    {"CyrillicAround", u"Карта5555555555554444.", u"Карта555555******4444."},
+    {"SeveralInOneText", u"[4111111111111111; 5555555555554444; 4111111111111112]",
+     u"[411111******1111; 555555******4444; 4111111111111112]"},
+    {"ReceiptLines", u"СУММА: 123,45 руб.\r\nКАРТА: 5555555555554444\r\nRRN: 123456789012",
+     u"СУММА: 123,45 руб.\r\nКАРТА: 555555******4444\r\nRRN: 123456789012"},
+    // Groups are runs of their own: joining them would join amounts, dates and times too.
+    {"GroupsAreSeparateRuns", u"4111 1111 1111 1111", u"4111 1111 1111 1111"},
+    {"Empty", u"", u""},
+};
+TEST(LuhnNet, MasksWholeDigitRunsThatAreCardNumbers) { ExpectMasked(&MaskLogText, LuhnNetCases); }
+
+const MaskCase CardNumberCases[] = {
+    {"Sixteen", u"2200001234567890", u"220000******7890"},
+    {"Eleven", u"12345678901", u"123456*8901"},
+    {"TenAreMaskedWhole", u"1234567890", u"**********"},
+    {"ShortTextMaskedWhole", u"card-in", u"*******"},
+    {"Empty", u"", u""},
+    {"AlreadyMasked", u"220000******7890", u"220000******7890"},
+    {"GroupsKeepTheirBlanks", u"4111 1111 1111 1111", u"4111 11** **** 1111"},
+};
+TEST(CardNumberMask, KeepsTheFirstSixAndLastFourDigitsAtMost) { ExpectMasked(&MaskCardNumber, CardNumberCases); }
+
+// ---------------------------------------------------------------------------
+// A failure text quoting the call's values; the card number fails Luhn, so
+// only the scope can know it.
+constexpr std::u16string_view kFailure = u"password s3cr3t refused for card 1234567890123456";
+
+TEST(LogMaskScope, MasksTheCallsValuesWhereverTheyStandWhileItLives) {
+  {
+    TLogMaskScope Masks;
+    Masks.AddSecret(u"s3cr3t");
+    Masks.AddCardNumber(u"1234567890123456");
+    EXPECT_EQ(ToUtf8(MaskLogText(kFailure)), "password ******** refused for card 123456******3456");
+  }
+  EXPECT_EQ(MaskLogText(kFailure), kFailure);
+}
+
+TEST(LogMaskScope, EverySecretHasTheSameMask) {
+  for (const std::u16string_view Secret : {u"1", u"s3cr3t", u"a much longer pass phrase"}) {
+    TLogMaskScope Masks;
+    Masks.AddSecret(Secret);
+    EXPECT_EQ(ToUtf8(MaskLogText(u"[" + std::u16string(Secret) + u"]")), "[********]") << ToUtf8(Secret);
+  }
+}
+
+TEST(LogMaskScope, EmptyValuesHaveNothingToMask) {
+  TLogMaskScope Masks;
+  Masks.AddSecret(u"");
+  Masks.AddCardNumber(u"");
+  EXPECT_EQ(MaskLogText(kFailure), kFailure);
+}
+
+TEST(LogMaskScope, AnInnerCallsLinesMaskTheOuterCallsValuesToo) {
+  TLogMaskScope Outer;
+  Outer.AddSecret(u"s3cr3t");
+  {
+    TLogMaskScope Inner;
+    Inner.AddCardNumber(u"1234567890123456");
+    EXPECT_EQ(ToUtf8(MaskLogText(kFailure)), "password ******** refused for card 123456******3456");
+  }
+  EXPECT_EQ(ToUtf8(MaskLogText(kFailure)), "password ******** refused for card 1234567890123456");
+}
+
+// Masking one value after the other would leave the tail of the second in clear.
+TEST(LogMaskScope, OverlappingValuesAreMaskedAsOneStretch) {
+  TLogMaskScope Masks;
+  Masks.AddCardNumber(u"12345678901234");
+  Masks.AddCardNumber(u"90123456789012");
+  EXPECT_EQ(ToUtf8(MaskLogText(u"1234567890123456789012")), "123456************9012");
+}
+
+// ---------------------------------------------------------------------------
+TEST_F(LogTest, TheWriterMasksTheTextAndTheDataOfEveryLine) {
+  SetLogMode(TLogMode::lmAll);
+  {
+    TLogMaskScope Masks;
+    Masks.AddSecret(u"Pa55");
+    WriteLog(u"> Pay 4111111111111111", u"password Pa55, card 5555555555554444", TLogLevel::llDebug);
+  }
+  EXPECT_EQ(LogContent(), ExpectedStartBanner() + TimestampText(TestNow) +
+                              "\tDEBUG\t> Pay 411111******1111: \tpassword ********, card 555555******4444\r\n");
+}
+
+}  // namespace
+}  // namespace logtest
