@@ -66,6 +66,31 @@ std::size_t EndOfDigits(std::u16string_view Text, std::size_t From) noexcept {
   return From;
 }
 
+// Card numbers are also printed in groups ("4111 1111 1111 1111", "3782-822463-10005"):
+// groups of at least three digits joined by single blanks or hyphens are judged
+// as one number. Shorter groups are left to themselves, so that amounts such as
+// "1 234 567,89" are never joined.
+constexpr std::size_t kShortestGroup = 3;
+
+bool IsGroupSeparator(char16_t C) noexcept { return C == u' ' || C == u'-'; }
+
+// The end of the longest chain of groups from Start that reads as a card
+// number; 0 when there is none. A number followed by more digit groups (an
+// expiry date, a code) is still found, so prefixes of the chain count too.
+std::size_t EndOfGroupedCardNumber(std::u16string_view Text, std::size_t Start) {
+  std::u16string Digits;
+  std::size_t Found = 0;
+  for (std::size_t From = Start, Groups = 0;; ++Groups) {
+    const std::size_t End = EndOfDigits(Text, From);
+    if (End - From < kShortestGroup || Digits.size() + (End - From) > kLongestCardNumber) break;
+    Digits += Text.substr(From, End - From);
+    if (Groups > 0 && LooksLikeCardNumber(Digits)) Found = End;
+    if (End + 1 >= Text.size() || !IsGroupSeparator(Text[End]) || !IsDigit(Text[End + 1])) break;
+    From = End + 1;
+  }
+  return Found;
+}
+
 // Only whole runs count: digits inside a longer run are no card number of their own.
 void CoverCardNumberRuns(std::u16string_view Text, std::vector<TCover>& Covers) {
   for (std::size_t Start = 0; Start < Text.size();) {
@@ -73,8 +98,9 @@ void CoverCardNumberRuns(std::u16string_view Text, std::vector<TCover>& Covers) 
       ++Start;
       continue;
     }
-    const std::size_t End = EndOfDigits(Text, Start);
-    if (LooksLikeCardNumber(Text.substr(Start, End - Start)))
+    const std::size_t GroupedEnd = EndOfGroupedCardNumber(Text, Start);
+    const std::size_t End = GroupedEnd != 0 ? GroupedEnd : EndOfDigits(Text, Start);
+    if (GroupedEnd != 0 || LooksLikeCardNumber(Text.substr(Start, End - Start)))
       Cover(Covers, Text.size(), Start, End, TCover::CardNumber);
     Start = End;
   }

@@ -34,8 +34,14 @@ const MaskCase LuhnNetCases[] = {
      u"[411111******1111; 555555******4444; 4111111111111112]"},
     {"ReceiptLines", u"СУММА: 123,45 руб.\r\nКАРТА: 5555555555554444\r\nRRN: 123456789012",
      u"СУММА: 123,45 руб.\r\nКАРТА: 555555******4444\r\nRRN: 123456789012"},
-    // Groups are runs of their own: joining them would join amounts, dates and times too.
-    {"GroupsAreSeparateRuns", u"4111 1111 1111 1111", u"4111 1111 1111 1111"},
+    // Printed in groups, as receipts and people write them.
+    {"GroupsOfFour", u"Карта 4111 1111 1111 1111 принята", u"Карта 4111 11** **** 1111 принята"},
+    {"HyphenatedGroups", u"3782-822463-10005", u"3782-82****-*0005"},
+    {"GroupsFollowedByMoreDigits", u"4111 1111 1111 1111 12/28 123", u"4111 11** **** 1111 12/28 123"},
+    {"GroupsFailingLuhn", u"4111 1111 1111 1112", u"4111 1111 1111 1112"},
+    // Short groups are amounts and dates, never joined into a number.
+    {"AmountWithThousands", u"1 234 567 890 123 4", u"1 234 567 890 123 4"},
+    {"DateAndTime", u"10.12.2026 14:10:26", u"10.12.2026 14:10:26"},
     {"Empty", u"", u""},
 };
 TEST(LuhnNet, MasksWholeDigitRunsThatAreCardNumbers) { ExpectMasked(&MaskLogText, LuhnNetCases); }
