@@ -61,6 +61,10 @@ TEST(HostCommand, RunsCommandsAndAnswersWithClearExitCodes) {
        {"-> false", "  AddError: code 1006, source \"Внешняя компонента\", description \"boom\", status -2147467259"},
        ""},
       {{"--class", "Second", "LIB", "call", "Имя"}, ExitOk, {"  return: text:Second"}, ""},
+      // A false return value is the method's answer, not a failed call, unless asked.
+      {{"LIB", "call", "Эхо", "bool:false"}, ExitOk, {"-> true", "  return: bool:false"}, ""},
+      {{"--fail-on-false", "LIB", "call", "Эхо", "bool:false"}, ExitRefused, {"  return: bool:false"}, ""},
+      {{"--fail-on-false", "LIB", "call", "Эхо", "bool:true"}, ExitOk, {"  return: bool:true"}, ""},
       {{"LIB", "get", "Locale"}, ExitOk, {"get Locale -> true", "  value: text:ru_RU"}, ""},
       {{"--locale", "en_US", "LIB", "get", "Локаль"}, ExitOk, {"  value: text:en_US"}, ""},
       {{"LIB", "set", "Counter", "int:4"}, ExitOk, {"set Counter int:4 -> true"}, ""},

@@ -17,6 +17,7 @@ namespace {
 struct Options {
   bool Json = false;
   bool Help = false;
+  bool FailOnFalse = false;
   std::u16string Class;
   std::u16string Locale = u"ru_RU";
   std::u16string Library;
@@ -32,6 +33,10 @@ struct Step {
   std::vector<std::pair<std::size_t, std::u16string>> KeptArgs;
   std::size_t KeptParam = 0;  // keep: the parameter of the last call to save
 };
+
+// A driver method reports a failed operation in its return value, the call
+// itself still succeeding; the reason is then read with GetLastError.
+bool AnsweredFalse(const CallOutcome& Outcome) { return Outcome.Return == HostValue(false); }
 
 [[noreturn]] void RaiseUsage(const std::string& Message) {
   throw HostFailure(FailureKind::BadArgument, FromUtf8(Message));
@@ -49,6 +54,8 @@ Options ParseOptions(const std::vector<std::string>& Args) {
     const std::string& Option = Args[Index];
     if (Option == "--json") {
       Parsed.Json = true;
+    } else if (Option == "--fail-on-false") {
+      Parsed.FailOnFalse = true;
     } else if (Option == "--help") {
       Parsed.Help = true;
       return Parsed;
@@ -272,7 +279,7 @@ private:
       }
       const Step Filled = WithKeptValues(Action);
       StepReport Done{Filled.Command, Filled.Name, Filled.Args, Perform(Object, Filled)};
-      if (!Done.Outcome.Ok) FReport.ExitCode = ExitRefused;
+      if (!Done.Outcome.Ok || (FOptions.FailOnFalse && AnsweredFalse(Done.Outcome))) FReport.ExitCode = ExitRefused;
       if (!FOptions.Json) PrintStep(FOut, Done);
       FReport.Steps.push_back(std::move(Done));
     }
@@ -307,7 +314,7 @@ private:
 }  // namespace
 
 std::string UsageText() {
-  return "usage: v8host [--json] [--class NAME] [--locale CODE] LIBRARY COMMAND\n"
+  return "usage: v8host [--json] [--fail-on-false] [--class NAME] [--locale CODE] LIBRARY COMMAND\n"
          "\n"
          "Loads LIBRARY like the platform does, creates one component of the class\n"
          "NAME (default: the first class the library names) and runs COMMAND on it.\n"
@@ -336,13 +343,18 @@ std::string UsageText() {
          "\n"
          "options:\n"
          "  --json     one JSON object on standard output\n"
+         "  --fail-on-false  exit 1 also when a method's return value is false\n"
+         "             (the driver's way to report a failed operation; read\n"
+         "             the reason with GetLastError)\n"
          "  --class    the class to create\n"
          "  --locale   the locale handed to the component (default ru_RU)\n"
          "\n"
          "At the end, standard error reports the host memory blocks the library left\n"
          "allocated and its frees of blocks the host never handed out.\n"
          "\n"
-         "exit codes: 0 success, 1 a call answered false, 2 bad arguments,\n"
+         "exit codes: 0 success (also when a method's return value is false,\n"
+         "unless --fail-on-false), 1 a call or property access answered false,\n"
+         "2 bad arguments,\n"
          "3 library, export or class missing, 4 unknown method or property,\n"
          "5 host memory left allocated or freed wrongly\n";
 }
