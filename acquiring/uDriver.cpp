@@ -29,6 +29,18 @@ bool TimeoutAfterGetParamsAllowed(double AMilliseconds) {
       FormatText(kTimeoutAfterGetParamsRefused, {FloatToText(AMilliseconds), IntToText(kMaxTimeoutAfterGetParams)}));
 }
 
+// The extended methods report a device error's own code (4501 when the
+// outcome is undetermined), any other failure with the general code.
+int32_t DeviceErrorCode() noexcept {
+  try {
+    throw;
+  } catch (const EDevcieError& E) {
+    return E.Code();
+  } catch (...) {
+    return kErrorCodeFailure;
+  }
+}
+
 }  // namespace
 
 // Text-to-number conversions of the library always take a full stop as the
@@ -192,24 +204,6 @@ void TDriver::DoSettlement(std::u16string& AText) {
 }
 
 // ---------------------------------------------------------------------------
-void TDriver::ReportDeviceError(const Exception& E, V8Variant* RetValue) {
-  const auto* DeviceError = dynamic_cast<const EDevcieError*>(&E);
-  SetExceptionResult(E, RetValue, DeviceError ? DeviceError->Code() : kErrorCodeFailure);
-}
-
-template <class Body>
-bool TDriver::RunReported(V8Variant* RetValue, Body&& Work) {
-  try {
-    Work();
-    SetSuccessResult(RetValue);
-  } catch (const Exception& E) {
-    ReportDeviceError(E, RetValue);
-  } catch (...) {
-    SetExceptionResult(CurrentExceptionMessage(), RetValue, kErrorCodeFailure);
-  }
-  return true;
-}
-
 void TDriver::WriteReceipt(V8Variant& Param) { SetTextParam(Param, FDevice->Receipt()); }
 
 void TDriver::WriteFpsAnswer(V8Variant* Params, int32_t AFirst, const TFpsAnswer& AAnswer) {
@@ -230,7 +224,7 @@ void TDriver::WriteFpsPayment(V8Variant* Params, const TFpsPayment& APayment) {
 }
 
 bool TDriver::PayFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
+  return RunGuarded(RetValue, [&] {
     TFpsPayment P = ReadFpsPayment(Params);
     RunThenWrite(
         [&] {
@@ -241,11 +235,11 @@ bool TDriver::PayFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDe
           WriteFpsPayment(Params, P);
           WriteReceipt(Params[7]);
         });
-  });
+  }, &DeviceErrorCode);
 }
 
 bool TDriver::GetQRCodeFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
+  return RunGuarded(RetValue, [&] {
     TFpsPayment P = ReadFpsPayment(Params);
     std::u16string QRCodeData;
     RunThenWrite(
@@ -258,11 +252,11 @@ bool TDriver::GetQRCodeFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8A
           SetTextParam(Params[7], QRCodeData);
           WriteReceipt(Params[8]);
         });
-  });
+  }, &DeviceErrorCode);
 }
 
 bool TDriver::GetPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
+  return RunGuarded(RetValue, [&] {
     const Currency Amount = ReadAmount(Params[0]);
     int32_t ReceiptNumber = V8AsInt(Params[1]);
     std::u16string AuthorizationCode = V8AsWString(Params[2]);
@@ -278,12 +272,12 @@ bool TDriver::GetPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, int32_
           WriteFpsAnswer(Params, 3, Answer);
           WriteReceipt(Params[6]);
         });
-  });
+  }, &DeviceErrorCode);
 }
 
 // The reference of the returned payment and the cashier's password go in only.
 bool TDriver::ReturnPaymentFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
+  return RunGuarded(RetValue, [&] {
     const Currency Amount = ReadAmount(Params[0]);
     int32_t ReceiptNumber = V8AsInt(Params[1]);
     std::u16string Rrn = V8AsWString(Params[2]);
@@ -301,11 +295,11 @@ bool TDriver::ReturnPaymentFPS(V8Variant* RetValue, V8Variant* Params, int32_t, 
           WriteFpsAnswer(Params, 4, Answer);
           WriteReceipt(Params[8]);
         });
-  });
+  }, &DeviceErrorCode);
 }
 
 bool TDriver::GetReturnPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
+  return RunGuarded(RetValue, [&] {
     const Currency Amount = ReadAmount(Params[0]);
     int32_t ReceiptNumber = V8AsInt(Params[1]);
     std::u16string Rrn = V8AsWString(Params[2]);
@@ -323,18 +317,19 @@ bool TDriver::GetReturnPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, 
           WriteFpsAnswer(Params, 4, Answer);
           WriteReceipt(Params[7]);
         });
-  });
+  }, &DeviceErrorCode);
 }
 
 bool TDriver::ShowQRCodeFPSOnTerminal(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue,
-                     [&] { FDevice->ShowQRCodeFPSOnTerminal(V8AsInt(Params[0]), V8AsWString(Params[1])); });
+  return RunGuarded(
+      RetValue, [&] { FDevice->ShowQRCodeFPSOnTerminal(V8AsInt(Params[0]), V8AsWString(Params[1])); },
+      &DeviceErrorCode);
 }
 
 // Whatever the host passes in 1 to 7 is ignored: the sale starts empty, and
 // the card's extra data is read from the sale's answer only when it succeeded.
 bool TDriver::PayByPaymentCardEx(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
+  return RunGuarded(RetValue, [&] {
     const Currency Amount = ReadAmount(Params[0]);
     std::u16string Card[7];
     auto& [CardNumber, ReceiptNumber, Rrn, AuthorizationCode, Hash, Bin, LastDigits] = Card;
@@ -347,39 +342,39 @@ bool TDriver::PayByPaymentCardEx(V8Variant* RetValue, V8Variant* Params, int32_t
           for (int32_t Index = 0; Index < 7; ++Index) SetTextParam(Params[Index + 1], Card[Index]);
           WriteReceipt(Params[8]);
         });
-  });
+  }, &DeviceErrorCode);
 }
 
 bool TDriver::TestConnection(V8Variant* RetValue, V8Variant*, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] { FDevice->TestConnection(); });
+  return RunGuarded(RetValue, [&] { FDevice->TestConnection(); }, &DeviceErrorCode);
 }
 
 bool TDriver::GetReport(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
+  return RunGuarded(RetValue, [&] {
     const bool FullReport = V8AsBool(Params[0]);
     RunThenWrite([&] { FDevice->GetReport(FullReport); }, [&] { WriteReceipt(Params[1]); });
-  });
+  }, &DeviceErrorCode);
 }
 
 bool TDriver::GetReceiptCopy(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
+  return RunGuarded(RetValue, [&] {
     const std::u16string ReceiptNumber = V8AsWString(Params[0]);
     RunThenWrite([&] { FDevice->GetReceiptCopy(ReceiptNumber); }, [&] { WriteReceipt(Params[1]); });
-  });
+  }, &DeviceErrorCode);
 }
 
 bool TDriver::GetCardExtParams(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
+  return RunGuarded(RetValue, [&] {
     std::u16string Card[4];
     RunThenWrite([&] { FDevice->GetCardParams(Card[0], Card[1], Card[2], Card[3]); },
                  [&] {
                    for (int32_t Index = 0; Index < 4; ++Index) SetTextParam(Params[Index], Card[Index]);
                  });
-  });
+  }, &DeviceErrorCode);
 }
 
 bool TDriver::PurchaseWithEnrollment(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
+  return RunGuarded(RetValue, [&] {
     const Currency Amount = ReadAmount(Params[0]);
     std::u16string Card[4];
     RunThenWrite([&] { FDevice->TransferToCard(Amount, Card[0], Card[1], Card[2], Card[3]); },
@@ -387,12 +382,12 @@ bool TDriver::PurchaseWithEnrollment(V8Variant* RetValue, V8Variant* Params, int
                    for (int32_t Index = 0; Index < 4; ++Index) SetTextParam(Params[Index + 1], Card[Index]);
                    WriteReceipt(Params[5]);
                  });
-  });
+  }, &DeviceErrorCode);
 }
 
 // A failed reading reports the zero date, 30 December 1899.
 bool TDriver::GetCompositeInterbankKey(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
+  return RunGuarded(RetValue, [&] {
     std::u16string Uuid;
     std::u16string PaymentSystemIdentifier;
     int64_t Seconds = 0;
@@ -407,5 +402,5 @@ bool TDriver::GetCompositeInterbankKey(V8Variant* RetValue, V8Variant* Params, i
           SetTextParam(Params[1], PaymentSystemIdentifier);
           V8SetDate(Params[2], Date);
         });
-  });
+  }, &DeviceErrorCode);
 }

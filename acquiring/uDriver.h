@@ -56,9 +56,6 @@ public:
   // checked as it came, before a 32-bit conversion could wrap it into range.
   void SetTimeoutAfterGetParams(double AMilliseconds);
 
-  // The extended methods report the device error's own code.
-  void ReportDeviceError(const Exception& E, V8Variant* RetValue);
-
   // Extended host methods.
   bool PayFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool GetQRCodeFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
@@ -90,9 +87,6 @@ private:
     TFpsAnswer Answer;
   };
 
-  // The ending of an extended method: success, or the failure through ReportDeviceError.
-  template <class Body>
-  bool RunReported(V8Variant* RetValue, Body&& Work);
   // The device's receipt text lands in the record also when the call fails.
   template <class DeviceCall>
   void WithSlip(TTransactParams& R, DeviceCall&& ACall);

@@ -168,16 +168,22 @@ public:
   }
 
 protected:
+  // Picks the error code of the failure being handled. Called only inside a
+  // catch block: it may rethrow the failure to look at its type.
+  using TErrorCodeOf = int32_t (*)() noexcept;
+  static int32_t GeneralFailureCode() noexcept { return kErrorCodeFailure; }
+
   // The common ending of an exported method: Body's failure, whatever it is,
-  // becomes the last result with the general failure code and a false return
-  // value; the method answers true to the bridge either way.
+  // becomes the last result with the code ErrorCodeOf picks for it (the general
+  // failure code unless a method picks its own) and a false return value; the
+  // method answers true to the bridge either way.
   template <class Body>
-  bool RunGuarded(V8Variant* RetValue, Body&& Work) {
+  bool RunGuarded(V8Variant* RetValue, Body&& Work, TErrorCodeOf ErrorCodeOf = &GeneralFailureCode) {
     try {
       Work();
       SetSuccessResult(RetValue);
     } catch (...) {
-      SetExceptionResult(CurrentExceptionMessage(), RetValue, kErrorCodeFailure);
+      SetExceptionResult(CurrentExceptionMessage(), RetValue, ErrorCodeOf());
     }
     return true;
   }
