@@ -331,15 +331,21 @@ bool TDriver::ShowQRCodeFPSOnTerminal(V8Variant* RetValue, V8Variant* Params, in
 bool TDriver::PayByPaymentCardEx(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
   return RunGuarded(RetValue, [&] {
     const Currency Amount = ReadAmount(Params[0]);
-    std::u16string Card[7];
-    auto& [CardNumber, ReceiptNumber, Rrn, AuthorizationCode, Hash, Bin, LastDigits] = Card;
+    TCardSale Sale;
     RunThenWrite(
         [&] {
-          FDevice->Sale(Amount, std::u16string(), CardNumber, ReceiptNumber, Rrn, AuthorizationCode);
-          FDevice->GetCardParams(CardNumber, Hash, Bin, LastDigits);
+          FDevice->Sale(Amount, std::u16string(), Sale.CardNumber, Sale.ReceiptNumber, Sale.Rrn,
+                        Sale.AuthorizationCode);
+          FDevice->GetCardParams(Sale.CardNumber, Sale.Hash, Sale.Bin, Sale.LastDigits);
         },
         [&] {
-          for (int32_t Index = 0; Index < 7; ++Index) SetTextParam(Params[Index + 1], Card[Index]);
+          SetTextParam(Params[1], Sale.CardNumber);
+          SetTextParam(Params[2], Sale.ReceiptNumber);
+          SetTextParam(Params[3], Sale.Rrn);
+          SetTextParam(Params[4], Sale.AuthorizationCode);
+          SetTextParam(Params[5], Sale.Hash);
+          SetTextParam(Params[6], Sale.Bin);
+          SetTextParam(Params[7], Sale.LastDigits);
           WriteReceipt(Params[8]);
         });
   }, &DeviceErrorCode);

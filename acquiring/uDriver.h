@@ -86,6 +86,16 @@ private:
     int32_t Lifetime;
     TFpsAnswer Answer;
   };
+  // A card sale's references and the card's extra data read from its answer.
+  struct TCardSale {
+    std::u16string CardNumber;
+    std::u16string ReceiptNumber;
+    std::u16string Rrn;
+    std::u16string AuthorizationCode;
+    std::u16string Hash;
+    std::u16string Bin;
+    std::u16string LastDigits;
+  };
 
   // The device's receipt text lands in the record also when the call fails.
   template <class DeviceCall>
