@@ -138,7 +138,9 @@ std::u16string BoolText(bool AValue) { return AValue ? u"true" : u"false"; }
 // ---------------------------------------------------------------------------
 // Every card number a method takes or gives is marked for the log, the
 // card-reading's two as well: the standard's place for the number (3) and the
-// place this driver's reading writes it to (5).
+// place this driver's reading writes it to (5). The English names are the
+// host's, misspellings included (ReturnPaymantByPaymantCard, GetCardParametrs,
+// Settelment): the host finds the methods by them, so they stay as they are.
 const TExportTable& TAcquiringTerminalDriver::Exports() {
   using D = TAcquiringTerminalDriver;
   static constexpr TExportMethod Methods[] = {

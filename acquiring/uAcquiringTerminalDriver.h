@@ -46,7 +46,8 @@ public:
   virtual void DoGetOperationByCards(std::vector<TCardOperation>& AOperations);
   virtual void DoSettlement(std::u16string& AText);
 
-  // Host methods.
+  // Host methods. ReturnPaymantByPaymantCard, GetCardParametrs and Settelment
+  // are the names the host calls, misspelt as it spells them: keep them so.
   bool TerminalParameters(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool PayByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool ReturnPaymantByPaymantCard(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,

@@ -83,6 +83,7 @@ const TExportTable& TDriver::Exports() {
       ORVEX_EXPORT_READONLY_PROPERTY(TDriver, CommandResult, u"РезультатКоманды", u"Результат выполнения команды",
                                      u"-1"),
       ORVEX_EXPORT_READONLY_PROPERTY(TDriver, ReceiptText, u"ТекстКвитанции", u"Текст квитанции", u""),
+      // "параметрлв": the caption the host's settings form has always shown; keep it.
       ORVEX_EXPORT_PROPERTY(TDriver, TimeoutAfterGetParams, u"ТаймаутПослеПолученияПараметров",
                             u"Задержка после операции получения параметрлв (мсек.)", u"2000", false),
   };
