@@ -144,6 +144,24 @@ constexpr auto kReturnCertificateLayout = Layout(
      Text(7, &TP::ReceiptNumber, InOut), Text(8, &TP::RRNCode, InOut), Text(9, &TP::AuthorizationCode, Out),
      OperationStatus(10), Text(11, &TP::Slip, Out)});
 
+// The card reading keeps its own values: the transaction record has no place
+// for them. The card type is "Unknown" until the terminal names it.
+struct TCardReading {
+  std::u16string ConsumerPresentedQR;
+  bool FromLastOperation = false;
+  std::u16string Result1;
+  std::u16string Result2;
+  std::u16string Result3;
+  std::u16string Result4 = u"Unknown";
+  int32_t Result5 = 0;
+};
+using CR = TCardReading;
+
+constexpr auto kCardParametersLayout = exports::Layout(
+    kMethods, u"GetCardParametrs",
+    {Text(1, &CR::ConsumerPresentedQR, In), Bool(2, &CR::FromLastOperation), Text(3, &CR::Result1, Out),
+     Text(4, &CR::Result2, Out), Text(5, &CR::Result3, Out), Text(6, &CR::Result4, Out), Int(7, &CR::Result5, Out)});
+
 std::u16string BoolText(bool AValue) { return AValue ? u"true" : u"false"; }
 
 }  // namespace
@@ -233,28 +251,11 @@ bool TAcquiringTerminalDriver::ReturnElectronicCertificate(V8Variant* RetValue, 
                         &TAcquiringTerminalDriver::DoReturnElectronicCertificate);
 }
 
-// The card reading keeps its own values: the record has no place for them.
 bool TAcquiringTerminalDriver::GetCardParametrs(V8Variant* RetValue, V8Variant* Params, int32_t,
                                                 TV8AddInDefBaseEx*&) {
-  return RunGuarded(RetValue, [&] {
-    std::u16string ConsumerPresentedQR = V8AsWString(Params[1]);
-    const bool FromLastOperation = V8AsBool(Params[2]);
-    std::u16string Result1;
-    std::u16string Result2;
-    std::u16string Result3;
-    std::u16string Result4 = u"Unknown";
-    int32_t Result5 = 0;
-    RunThenWrite(
-        [&] {
-          DoGetCardParameters(FromLastOperation, ConsumerPresentedQR, Result1, Result2, Result3, Result4, Result5);
-        },
-        [&] {
-          SetTextParam(Params[3], Result1);
-          SetTextParam(Params[4], Result2);
-          SetTextParam(Params[5], Result3);
-          SetTextParam(Params[6], Result4);
-          V8SetInt(Params[7], Result5);
-        });
+  return RunLayout<TCardReading>(RetValue, Params, kCardParametersLayout, [&](TCardReading& R) {
+    DoGetCardParameters(R.FromLastOperation, R.ConsumerPresentedQR, R.Result1, R.Result2, R.Result3, R.Result4,
+                        R.Result5);
   });
 }
 
