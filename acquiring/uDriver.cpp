@@ -39,10 +39,6 @@ int32_t DeviceErrorCode() noexcept {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // The log masks the cashier's password of the fast refund and every card
 // number; the card's BIN and last four digits, the hash and the interbank key
 // (a payment's reference, not a secret) stay readable.
