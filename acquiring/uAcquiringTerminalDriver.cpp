@@ -55,114 +55,119 @@ Currency AmountToCurrency(double AValue) {
 }
 
 // ---------------------------------------------------------------------------
-// Where a transaction record's field sits among a method's parameters and
-// which way it travels.
-enum class TDirection : uint8_t { dIn, dOut, dInOut };
-enum class TFieldKind : uint8_t { fkMerchant, fkAmount, fkText, fkStatus };
-
-struct TTransactField {
-  int32_t Index;
-  TDirection Direction;
-  TFieldKind Kind;
-  std::u16string TTransactParams::*Text = nullptr;
-  Currency TTransactParams::*Amount = nullptr;
-
-  bool Reads() const { return Direction != TDirection::dOut; }
-  bool Writes() const { return Direction != TDirection::dIn; }
-};
-
 namespace {
 
-constexpr TTransactField Merchant(int32_t AIndex) {
-  return {AIndex, TDirection::dIn, TFieldKind::fkMerchant};
-}
-constexpr TTransactField Amount(int32_t AIndex, Currency TTransactParams::*AField) {
-  return {AIndex, TDirection::dIn, TFieldKind::fkAmount, nullptr, AField};
-}
-constexpr TTransactField Text(int32_t AIndex, std::u16string TTransactParams::*AField, TDirection ADirection) {
-  return {AIndex, ADirection, TFieldKind::fkText, AField};
-}
-constexpr TTransactField OperationStatus(int32_t AIndex) {
-  return {AIndex, TDirection::dOut, TFieldKind::fkStatus};
-}
+using D = TAcquiringTerminalDriver;
 
+// Every card number a method takes or gives is marked for the log, the
+// card-reading's two as well: the standard's place for the number (3) and the
+// place this driver's reading writes it to (5). The English names are the
+// host's, misspellings included (ReturnPaymantByPaymantCard, GetCardParametrs,
+// Settelment): the host finds the methods by them, so they stay as they are.
+constexpr TExportMethod kMethods[] = {
+    ORVEX_EXPORT_METHOD(D, TerminalParameters, u"ПараметрыТерминала", 2),
+    ORVEX_EXPORT_METHOD(D, PayByPaymentCard, u"ОплатитьПлатежнойКартой", 9, exports::CardNumbers(4)),
+    ORVEX_EXPORT_METHOD(D, ReturnPaymantByPaymantCard, u"ВернутьПлатежПоПлатежнойКарте", 9, exports::CardNumbers(4)),
+    ORVEX_EXPORT_METHOD(D, CancelPaymentByPaymentCard, u"ОтменитьПлатежПоПлатежнойКарте", 10, exports::CardNumbers(5)),
+    ORVEX_EXPORT_METHOD(D, AuthorisationByPaymentCard, u"ПреавторизацияПоПлатежнойКарте", 9, exports::CardNumbers(4)),
+    ORVEX_EXPORT_METHOD(D, AuthConfirmationByPaymentCard, u"ЗавершитьПреавторизациюПоПлатежнойКарте", 9,
+                        exports::CardNumbers(4)),
+    ORVEX_EXPORT_METHOD(D, CancelAuthorisationByPaymentCard, u"ОтменитьПреавторизациюПоПлатежнойКарте", 9,
+                        exports::CardNumbers(4)),
+    ORVEX_EXPORT_METHOD(D, PayByPaymentCardWithCashWithdrawal, u"ОплатитьПлатежнойКартойСВыдачейНаличных", 10,
+                        exports::CardNumbers(5)),
+    ORVEX_EXPORT_METHOD(D, GetCardParametrs, u"ПолучитьПараметрыКарты", 8, exports::CardNumbers(3, 5)),
+    ORVEX_EXPORT_METHOD(D, PayElectronicCertificate, u"ОплатитьЭлектроннымСертификатом", 12, exports::CardNumbers(6)),
+    ORVEX_EXPORT_METHOD(D, ReturnElectronicCertificate, u"ВернутьЭлектроннымСертификатом", 12,
+                        exports::CardNumbers(6)),
+    ORVEX_EXPORT_METHOD(D, EmergencyReversal, u"АварийнаяОтменаОперации", 1),
+    ORVEX_EXPORT_METHOD(D, GetOperationByCards, u"ПолучитьОперацииПоКартам", 2),
+    ORVEX_EXPORT_METHOD(D, Settelment, u"ИтогиДняПоКартам", 2),
+};
+
+using namespace params;
 using TP = TTransactParams;
-constexpr TDirection In = TDirection::dIn;
-constexpr TDirection Out = TDirection::dOut;
-constexpr TDirection InOut = TDirection::dInOut;
 
-constexpr TTransactField kPayLayout[] = {
-    Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
-    Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, InOut), Text(7, &TP::AuthorizationCode, InOut),
-    Text(8, &TP::Slip, Out)};
+template <std::size_t N>
+constexpr auto Layout(std::u16string_view AMethod, const TParamField<TP> (&AFields)[N]) {
+  return exports::Layout(kMethods, AMethod, AFields);
+}
+constexpr TParamField<TP> Merchant(int32_t AIndex) { return Long(AIndex, &TP::MerchantNumber); }
+constexpr TParamField<TP> OperationStatus(int32_t AIndex) { return Int(AIndex, &TP::OperationStatus, Out); }
+
+constexpr auto kPayLayout = Layout(
+    u"PayByPaymentCard",
+    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
+     Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, InOut), Text(7, &TP::AuthorizationCode, InOut),
+     Text(8, &TP::Slip, Out)});
 // The refund keeps the host's authorisation code.
-constexpr TTransactField kReturnLayout[] = {
-    Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
-    Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, InOut), Text(7, &TP::AuthorizationCode, In),
-    Text(8, &TP::Slip, Out)};
-constexpr TTransactField kCancelLayout[] = {
-    Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount),
-    Amount(4, &TP::AmountOriginalTransaction), Text(5, &TP::CardNumber, InOut), Text(6, &TP::ReceiptNumber, InOut),
-    Text(7, &TP::RRNCode, In), Text(8, &TP::AuthorizationCode, In), Text(9, &TP::Slip, Out)};
-constexpr TTransactField kAuthorisationLayout[] = {
-    Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
-    Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, Out), Text(7, &TP::AuthorizationCode, Out),
-    Text(8, &TP::Slip, Out)};
+constexpr auto kReturnLayout = Layout(
+    u"ReturnPaymantByPaymantCard",
+    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
+     Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, InOut), Text(7, &TP::AuthorizationCode, In),
+     Text(8, &TP::Slip, Out)});
+constexpr auto kCancelLayout = Layout(
+    u"CancelPaymentByPaymentCard",
+    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount),
+     Amount(4, &TP::AmountOriginalTransaction), Text(5, &TP::CardNumber, InOut), Text(6, &TP::ReceiptNumber, InOut),
+     Text(7, &TP::RRNCode, In), Text(8, &TP::AuthorizationCode, In), Text(9, &TP::Slip, Out)});
+constexpr auto kAuthorisationLayout = Layout(
+    u"AuthorisationByPaymentCard",
+    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
+     Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, Out), Text(7, &TP::AuthorizationCode, Out),
+     Text(8, &TP::Slip, Out)});
 // The confirmation is found by its receipt number alone: 6 and 7 stay untouched.
-constexpr TTransactField kConfirmationLayout[] = {
-    Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
-    Text(5, &TP::ReceiptNumber, InOut), Text(8, &TP::Slip, Out)};
-constexpr TTransactField kCancelAuthorisationLayout[] = {
-    Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
-    Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, In), Text(7, &TP::AuthorizationCode, In),
-    Text(8, &TP::Slip, Out)};
-constexpr TTransactField kCashWithdrawalLayout[] = {
-    Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Amount(4, &TP::AmountCash),
-    Text(5, &TP::CardNumber, Out), Text(6, &TP::ReceiptNumber, Out), Text(7, &TP::RRNCode, Out),
-    Text(8, &TP::AuthorizationCode, Out), Text(9, &TP::Slip, Out)};
-constexpr TTransactField kPayCertificateLayout[] = {
-    Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Text(3, &TP::BasketID, InOut),
-    Amount(4, &TP::ElectronicCertificateAmount), Amount(5, &TP::OwnFundsAmount), Text(6, &TP::CardNumber, Out),
-    Text(7, &TP::ReceiptNumber, Out), Text(8, &TP::RRNCode, Out), Text(9, &TP::AuthorizationCode, Out),
-    OperationStatus(10), Text(11, &TP::Slip, Out)};
-constexpr TTransactField kReturnCertificateLayout[] = {
-    Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Text(3, &TP::BasketID, InOut),
-    Amount(4, &TP::ElectronicCertificateAmount), Amount(5, &TP::OwnFundsAmount), Text(6, &TP::CardNumber, InOut),
-    Text(7, &TP::ReceiptNumber, InOut), Text(8, &TP::RRNCode, InOut), Text(9, &TP::AuthorizationCode, Out),
-    OperationStatus(10), Text(11, &TP::Slip, Out)};
+constexpr auto kConfirmationLayout = Layout(
+    u"AuthConfirmationByPaymentCard",
+    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
+     Text(5, &TP::ReceiptNumber, InOut), Text(8, &TP::Slip, Out)});
+constexpr auto kCancelAuthorisationLayout = Layout(
+    u"CancelAuthorisationByPaymentCard",
+    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
+     Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, In), Text(7, &TP::AuthorizationCode, In),
+     Text(8, &TP::Slip, Out)});
+constexpr auto kCashWithdrawalLayout = Layout(
+    u"PayByPaymentCardWithCashWithdrawal",
+    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Amount(4, &TP::AmountCash),
+     Text(5, &TP::CardNumber, Out), Text(6, &TP::ReceiptNumber, Out), Text(7, &TP::RRNCode, Out),
+     Text(8, &TP::AuthorizationCode, Out), Text(9, &TP::Slip, Out)});
+constexpr auto kPayCertificateLayout = Layout(
+    u"PayElectronicCertificate",
+    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Text(3, &TP::BasketID, InOut),
+     Amount(4, &TP::ElectronicCertificateAmount), Amount(5, &TP::OwnFundsAmount), Text(6, &TP::CardNumber, Out),
+     Text(7, &TP::ReceiptNumber, Out), Text(8, &TP::RRNCode, Out), Text(9, &TP::AuthorizationCode, Out),
+     OperationStatus(10), Text(11, &TP::Slip, Out)});
+constexpr auto kReturnCertificateLayout = Layout(
+    u"ReturnElectronicCertificate",
+    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Text(3, &TP::BasketID, InOut),
+     Amount(4, &TP::ElectronicCertificateAmount), Amount(5, &TP::OwnFundsAmount), Text(6, &TP::CardNumber, InOut),
+     Text(7, &TP::ReceiptNumber, InOut), Text(8, &TP::RRNCode, InOut), Text(9, &TP::AuthorizationCode, Out),
+     OperationStatus(10), Text(11, &TP::Slip, Out)});
+
+// The card reading keeps its own values: the transaction record has no place
+// for them. The card type is "Unknown" until the terminal names it.
+struct TCardReading {
+  std::u16string ConsumerPresentedQR;
+  bool FromLastOperation = false;
+  std::u16string Result1;
+  std::u16string Result2;
+  std::u16string Result3;
+  std::u16string Result4 = u"Unknown";
+  int32_t Result5 = 0;
+};
+using CR = TCardReading;
+
+constexpr auto kCardParametersLayout = exports::Layout(
+    kMethods, u"GetCardParametrs",
+    {Text(1, &CR::ConsumerPresentedQR, In), Bool(2, &CR::FromLastOperation), Text(3, &CR::Result1, Out),
+     Text(4, &CR::Result2, Out), Text(5, &CR::Result3, Out), Text(6, &CR::Result4, Out), Int(7, &CR::Result5, Out)});
 
 std::u16string BoolText(bool AValue) { return AValue ? u"true" : u"false"; }
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// Every card number a method takes or gives is marked for the log, the
-// card-reading's two as well: the standard's place for the number (3) and the
-// place this driver's reading writes it to (5).
 const TExportTable& TAcquiringTerminalDriver::Exports() {
-  using D = TAcquiringTerminalDriver;
-  static constexpr TExportMethod Methods[] = {
-      ORVEX_EXPORT_METHOD(D, TerminalParameters, u"ПараметрыТерминала", 2),
-      ORVEX_EXPORT_METHOD(D, PayByPaymentCard, u"ОплатитьПлатежнойКартой", 9, exports::CardNumbers(4)),
-      ORVEX_EXPORT_METHOD(D, ReturnPaymantByPaymantCard, u"ВернутьПлатежПоПлатежнойКарте", 9, exports::CardNumbers(4)),
-      ORVEX_EXPORT_METHOD(D, CancelPaymentByPaymentCard, u"ОтменитьПлатежПоПлатежнойКарте", 10,
-                          exports::CardNumbers(5)),
-      ORVEX_EXPORT_METHOD(D, AuthorisationByPaymentCard, u"ПреавторизацияПоПлатежнойКарте", 9, exports::CardNumbers(4)),
-      ORVEX_EXPORT_METHOD(D, AuthConfirmationByPaymentCard, u"ЗавершитьПреавторизациюПоПлатежнойКарте", 9,
-                          exports::CardNumbers(4)),
-      ORVEX_EXPORT_METHOD(D, CancelAuthorisationByPaymentCard, u"ОтменитьПреавторизациюПоПлатежнойКарте", 9,
-                          exports::CardNumbers(4)),
-      ORVEX_EXPORT_METHOD(D, PayByPaymentCardWithCashWithdrawal, u"ОплатитьПлатежнойКартойСВыдачейНаличных", 10,
-                          exports::CardNumbers(5)),
-      ORVEX_EXPORT_METHOD(D, GetCardParametrs, u"ПолучитьПараметрыКарты", 8, exports::CardNumbers(3, 5)),
-      ORVEX_EXPORT_METHOD(D, PayElectronicCertificate, u"ОплатитьЭлектроннымСертификатом", 12, exports::CardNumbers(6)),
-      ORVEX_EXPORT_METHOD(D, ReturnElectronicCertificate, u"ВернутьЭлектроннымСертификатом", 12,
-                          exports::CardNumbers(6)),
-      ORVEX_EXPORT_METHOD(D, EmergencyReversal, u"АварийнаяОтменаОперации", 1),
-      ORVEX_EXPORT_METHOD(D, GetOperationByCards, u"ПолучитьОперацииПоКартам", 2),
-      ORVEX_EXPORT_METHOD(D, Settelment, u"ИтогиДняПоКартам", 2),
-  };
-  static const TExportTable Table{&TCommonDriver::Exports(), Methods, {}, {}};
+  static const TExportTable Table{&TCommonDriver::Exports(), kMethods, {}, {}};
   return Table;
 }
 
@@ -193,41 +198,9 @@ void TAcquiringTerminalDriver::DoGetOperationByCards(std::vector<TCardOperation>
 void TAcquiringTerminalDriver::DoSettlement(std::u16string&) { RaiseAbstractError(); }
 
 // ---------------------------------------------------------------------------
-void TAcquiringTerminalDriver::ReadInputs(const V8Variant* Params, std::span<const TTransactField> ALayout,
-                                          TTransactParams& R) const {
-  for (const TTransactField& Field : ALayout) {
-    if (!Field.Reads()) continue;
-    const V8Variant& Value = Params[Field.Index];
-    switch (Field.Kind) {
-      case TFieldKind::fkMerchant: R.MerchantNumber = V8AsLong(Value); break;
-      case TFieldKind::fkAmount: R.*Field.Amount = AmountToCurrency(V8AsDouble(Value)); break;
-      case TFieldKind::fkText: R.*Field.Text = V8AsWString(Value); break;
-      case TFieldKind::fkStatus: R.OperationStatus = V8AsInt(Value); break;
-    }
-  }
-}
-
-void TAcquiringTerminalDriver::WriteOutputs(V8Variant* Params, std::span<const TTransactField> ALayout,
-                                            const TTransactParams& R) {
-  for (const TTransactField& Field : ALayout) {
-    if (!Field.Writes()) continue;
-    V8Variant& Value = Params[Field.Index];
-    if (Field.Kind == TFieldKind::fkText) SetTextParam(Value, R.*Field.Text);
-    if (Field.Kind == TFieldKind::fkStatus) V8SetInt(Value, R.OperationStatus);
-  }
-}
-
-// An amount the record cannot hold is refused before the operation runs, and
-// then nothing is written back: the terminal never saw the transaction.
 bool TAcquiringTerminalDriver::RunTransaction(V8Variant* RetValue, V8Variant* Params,
-                                              std::span<const TTransactField> ALayout,
-                                              TTransactOperation AOperation) {
-  return RunGuarded(RetValue, [&] {
-    TTransactParams Record;
-    Record.Clear();
-    ReadInputs(Params, ALayout, Record);
-    RunThenWrite([&] { (this->*AOperation)(Record); }, [&] { WriteOutputs(Params, ALayout, Record); });
-  });
+                                              TParamLayout<TTransactParams> ALayout, TTransactOperation AOperation) {
+  return RunLayout<TTransactParams>(RetValue, Params, ALayout, [&](TTransactParams& R) { (this->*AOperation)(R); });
 }
 
 bool TAcquiringTerminalDriver::PayByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t,
@@ -278,28 +251,11 @@ bool TAcquiringTerminalDriver::ReturnElectronicCertificate(V8Variant* RetValue, 
                         &TAcquiringTerminalDriver::DoReturnElectronicCertificate);
 }
 
-// The card reading keeps its own values: the record has no place for them.
 bool TAcquiringTerminalDriver::GetCardParametrs(V8Variant* RetValue, V8Variant* Params, int32_t,
                                                 TV8AddInDefBaseEx*&) {
-  return RunGuarded(RetValue, [&] {
-    std::u16string ConsumerPresentedQR = V8AsWString(Params[1]);
-    const bool FromLastOperation = V8AsBool(Params[2]);
-    std::u16string Result1;
-    std::u16string Result2;
-    std::u16string Result3;
-    std::u16string Result4 = u"Unknown";
-    int32_t Result5 = 0;
-    RunThenWrite(
-        [&] {
-          DoGetCardParameters(FromLastOperation, ConsumerPresentedQR, Result1, Result2, Result3, Result4, Result5);
-        },
-        [&] {
-          SetTextParam(Params[3], Result1);
-          SetTextParam(Params[4], Result2);
-          SetTextParam(Params[5], Result3);
-          SetTextParam(Params[6], Result4);
-          V8SetInt(Params[7], Result5);
-        });
+  return RunLayout<TCardReading>(RetValue, Params, kCardParametersLayout, [&](TCardReading& R) {
+    DoGetCardParameters(R.FromLastOperation, R.ConsumerPresentedQR, R.Result1, R.Result2, R.Result3, R.Result4,
+                        R.Result5);
   });
 }
 

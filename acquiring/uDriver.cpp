@@ -17,8 +17,6 @@ constexpr std::u16string_view kTimeoutAfterGetParamsRefused =
 // The seconds are taken as they come: no shift between universal and local time.
 double UnixSecondsToDate(int64_t ASeconds) { return kUnixEpochDay + static_cast<double>(ASeconds) / kSecondsPerDay; }
 
-Currency ReadAmount(const V8Variant& AValue) { return AmountToCurrency(V8AsDouble(AValue)); }
-
 // A NAN fails both comparisons.
 bool TimeoutAfterGetParamsAllowed(double AMilliseconds) {
   return AMilliseconds >= 0 && AMilliseconds <= kMaxTimeoutAfterGetParams;
@@ -28,6 +26,93 @@ bool TimeoutAfterGetParamsAllowed(double AMilliseconds) {
   throw Exception(
       FormatText(kTimeoutAfterGetParamsRefused, {FloatToText(AMilliseconds), IntToText(kMaxTimeoutAfterGetParams)}));
 }
+
+// The extended methods report a device error's own code (4501 when the
+// outcome is undetermined), any other failure with the general code.
+int32_t DeviceErrorCode() noexcept {
+  try {
+    throw;
+  } catch (const EDevcieError& E) {
+    return E.Code();
+  } catch (...) {
+    return kErrorCodeFailure;
+  }
+}
+
+// The log masks the cashier's password of the fast refund and every card
+// number; the card's BIN and last four digits, the hash and the interbank key
+// (a payment's reference, not a secret) stay readable.
+constexpr TExportMethod kMethods[] = {
+    ORVEX_EXPORT_METHOD(TDriver, PayFPS, u"ОплатитьСБП", 8),
+    ORVEX_EXPORT_METHOD(TDriver, GetQRCodeFPS, u"ПолучитьQRКодСБП", 9),
+    ORVEX_EXPORT_METHOD(TDriver, GetPaymentStatusFPS, u"ПолучитьСтатусОплатыСБП", 7),
+    ORVEX_EXPORT_METHOD(TDriver, ReturnPaymentFPS, u"ВернутьПлатежСБП", 9, exports::Secrets(7)),
+    ORVEX_EXPORT_METHOD(TDriver, GetReturnPaymentStatusFPS, u"ПолучитьСтатусВозвратаПлатежаСБП", 8),
+    ORVEX_EXPORT_METHOD(TDriver, ShowQRCodeFPSOnTerminal, u"ОтобразитьQRКодСБПнаТерминале", 2),
+    ORVEX_EXPORT_METHOD(TDriver, PayByPaymentCardEx, u"ОплатитьПлатежнойКартойРасш", 9, exports::CardNumbers(1)),
+    ORVEX_EXPORT_METHOD(TDriver, TestConnection, u"ПроверкаСоединения", 0),
+    ORVEX_EXPORT_METHOD(TDriver, GetReport, u"ЗапросОтчета", 2),
+    ORVEX_EXPORT_METHOD(TDriver, GetReceiptCopy, u"ЗапросКопииЧека", 2),
+    ORVEX_EXPORT_METHOD(TDriver, GetCardExtParams, u"ПолучитьДопПараметрыКарты", 4, exports::CardNumbers(0)),
+    ORVEX_EXPORT_METHOD(TDriver, PurchaseWithEnrollment, u"ПокупкаСЗачислением", 6, exports::CardNumbers(1)),
+    ORVEX_EXPORT_METHOD(TDriver, GetCompositeInterbankKey, u"ПолучитьСоставнойМежбанковскийКлюч", 3),
+};
+
+using namespace params;
+using E = TExtendedParams;
+
+template <std::size_t N>
+constexpr auto Layout(std::u16string_view AMethod, const TParamField<E> (&AFields)[N]) {
+  return exports::Layout(kMethods, AMethod, AFields);
+}
+// A fast payment's answer: the merchant, the host's response code and the operation id.
+constexpr TParamField<E> FpsMerchant(int32_t AIndex) { return Text(AIndex, &E::MerchantID, Out); }
+constexpr TParamField<E> FpsResponseCode(int32_t AIndex) { return Text(AIndex, &E::ResponseCode, Out); }
+constexpr TParamField<E> FpsOperationId(int32_t AIndex) { return Text(AIndex, &E::OperationID, Out); }
+constexpr TParamField<E> Receipt(int32_t AIndex) { return Text(AIndex, &E::Slip, Out); }
+
+constexpr auto kPayFpsLayout = Layout(
+    u"PayFPS", {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut), Text(2, &E::RRNCode, InOut),
+                Int(3, &E::QRCodeLifetime, In), FpsMerchant(4), FpsResponseCode(5), FpsOperationId(6), Receipt(7)});
+constexpr auto kQRCodeFpsLayout = Layout(
+    u"GetQRCodeFPS", {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut), Text(2, &E::RRNCode, InOut),
+                      Int(3, &E::QRCodeLifetime, In), FpsMerchant(4), FpsResponseCode(5), FpsOperationId(6),
+                      Text(7, &E::QRCodeData, Out), Receipt(8)});
+// The status is asked by the payment's operation id, passed where the
+// authorisation code goes.
+constexpr auto kPaymentStatusFpsLayout = Layout(
+    u"GetPaymentStatusFPS", {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut),
+                             Text(2, &E::AuthorizationCode, InOut), FpsMerchant(3), FpsResponseCode(4),
+                             FpsOperationId(5), Receipt(6)});
+// The reference of the returned payment and the cashier's password go in only.
+constexpr auto kReturnFpsLayout = Layout(
+    u"ReturnPaymentFPS", {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut), Text(2, &E::RRNCode, InOut),
+                          Text(3, &E::AuthorizationCode, In), FpsMerchant(4), FpsResponseCode(5), FpsOperationId(6),
+                          Text(7, &E::CashierPassword, In), Receipt(8)});
+constexpr auto kReturnStatusFpsLayout = Layout(
+    u"GetReturnPaymentStatusFPS",
+    {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut), Text(2, &E::RRNCode, InOut),
+     Text(3, &E::AuthorizationCode, InOut), FpsMerchant(4), FpsResponseCode(5), FpsOperationId(6), Receipt(7)});
+constexpr auto kShowQRCodeLayout =
+    Layout(u"ShowQRCodeFPSOnTerminal", {Int(0, &E::QRCodeTimeout, In), Text(1, &E::QRCodeData, In)});
+// Whatever the host passes in 1 to 7 is ignored: the sale starts empty.
+constexpr auto kPayExLayout = Layout(
+    u"PayByPaymentCardEx",
+    {Amount(0, &E::Amount), Text(1, &E::CardNumber, Out), Text(2, &E::ReceiptNumber, Out), Text(3, &E::RRNCode, Out),
+     Text(4, &E::AuthorizationCode, Out), Text(5, &E::CardHash, Out), Text(6, &E::CardBin, Out),
+     Text(7, &E::CardLastDigits, Out), Receipt(8)});
+constexpr auto kTestConnectionLayout = exports::Layout<TParamField<E>>(kMethods, u"TestConnection");
+constexpr auto kReportLayout = Layout(u"GetReport", {Bool(0, &E::FullReport), Receipt(1)});
+constexpr auto kReceiptCopyLayout = Layout(u"GetReceiptCopy", {Text(0, &E::ReceiptNumber, In), Receipt(1)});
+constexpr auto kCardExtLayout =
+    Layout(u"GetCardExtParams", {Text(0, &E::CardNumber, Out), Text(1, &E::CardHash, Out),
+                                 Text(2, &E::CardBin, Out), Text(3, &E::CardLastDigits, Out)});
+constexpr auto kEnrollmentLayout = Layout(
+    u"PurchaseWithEnrollment", {Amount(0, &E::Amount), Text(1, &E::CardNumber, Out), Text(2, &E::ReceiptNumber, Out),
+                                Text(3, &E::RRNCode, Out), Text(4, &E::AuthorizationCode, Out), Receipt(5)});
+constexpr auto kInterbankKeyLayout =
+    Layout(u"GetCompositeInterbankKey",
+           {Text(0, &E::Uuid, Out), Text(1, &E::PaymentSystemIdentifier, Out), Date(2, &E::KeyDate)});
 
 }  // namespace
 
@@ -42,25 +127,7 @@ TDriver::TDriver() : TAcquiringTerminalDriver(&TAcquiringTerminalDriver::UpdateD
 // The device goes first; the base's Close then finds none to disable.
 TDriver::~TDriver() { FDevice.reset(); }
 
-// The log masks the cashier's password of the fast refund and every card
-// number; the card's BIN and last four digits, the hash and the interbank key
-// (a payment's reference, not a secret) stay readable.
 const TExportTable& TDriver::Exports() {
-  static constexpr TExportMethod Methods[] = {
-      ORVEX_EXPORT_METHOD(TDriver, PayFPS, u"ОплатитьСБП", 8),
-      ORVEX_EXPORT_METHOD(TDriver, GetQRCodeFPS, u"ПолучитьQRКодСБП", 9),
-      ORVEX_EXPORT_METHOD(TDriver, GetPaymentStatusFPS, u"ПолучитьСтатусОплатыСБП", 7),
-      ORVEX_EXPORT_METHOD(TDriver, ReturnPaymentFPS, u"ВернутьПлатежСБП", 9, exports::Secrets(7)),
-      ORVEX_EXPORT_METHOD(TDriver, GetReturnPaymentStatusFPS, u"ПолучитьСтатусВозвратаПлатежаСБП", 8),
-      ORVEX_EXPORT_METHOD(TDriver, ShowQRCodeFPSOnTerminal, u"ОтобразитьQRКодСБПнаТерминале", 2),
-      ORVEX_EXPORT_METHOD(TDriver, PayByPaymentCardEx, u"ОплатитьПлатежнойКартойРасш", 9, exports::CardNumbers(1)),
-      ORVEX_EXPORT_METHOD(TDriver, TestConnection, u"ПроверкаСоединения", 0),
-      ORVEX_EXPORT_METHOD(TDriver, GetReport, u"ЗапросОтчета", 2),
-      ORVEX_EXPORT_METHOD(TDriver, GetReceiptCopy, u"ЗапросКопииЧека", 2),
-      ORVEX_EXPORT_METHOD(TDriver, GetCardExtParams, u"ПолучитьДопПараметрыКарты", 4, exports::CardNumbers(0)),
-      ORVEX_EXPORT_METHOD(TDriver, PurchaseWithEnrollment, u"ПокупкаСЗачислением", 6, exports::CardNumbers(1)),
-      ORVEX_EXPORT_METHOD(TDriver, GetCompositeInterbankKey, u"ПолучитьСоставнойМежбанковскийКлюч", 3),
-  };
   static constexpr TExportProp Props[] = {
       ORVEX_EXPORT_PROPERTY(TDriver, TerminalId, u"IDТерминала", u"ID терминала", u"00000001", false),
       ORVEX_EXPORT_PROPERTY(TDriver, Port, u"Порт", u"Порт терминала", u"0", false),
@@ -71,10 +138,11 @@ const TExportTable& TDriver::Exports() {
       ORVEX_EXPORT_READONLY_PROPERTY(TDriver, CommandResult, u"РезультатКоманды", u"Результат выполнения команды",
                                      u"-1"),
       ORVEX_EXPORT_READONLY_PROPERTY(TDriver, ReceiptText, u"ТекстКвитанции", u"Текст квитанции", u""),
+      // "параметрлв": the caption the host's settings form has always shown; keep it.
       ORVEX_EXPORT_PROPERTY(TDriver, TimeoutAfterGetParams, u"ТаймаутПослеПолученияПараметров",
                             u"Задержка после операции получения параметрлв (мсек.)", u"2000", false),
   };
-  static const TExportTable Table{&TAcquiringTerminalDriver::Exports(), Methods, Props, {}};
+  static const TExportTable Table{&TAcquiringTerminalDriver::Exports(), kMethods, Props, {}};
   return Table;
 }
 
@@ -90,8 +158,8 @@ void TDriver::Close() {
 }
 
 // ---------------------------------------------------------------------------
-template <class DeviceCall>
-void TDriver::WithSlip(TTransactParams& R, DeviceCall&& ACall) {
+template <class Record, class DeviceCall>
+void TDriver::WithSlip(Record& R, DeviceCall&& ACall) {
   RunThenWrite(ACall, [&] { R.Slip = FDevice->Receipt(); });
 }
 
@@ -192,220 +260,90 @@ void TDriver::DoSettlement(std::u16string& AText) {
 }
 
 // ---------------------------------------------------------------------------
-void TDriver::ReportDeviceError(const Exception& E, V8Variant* RetValue) {
-  const auto* DeviceError = dynamic_cast<const EDevcieError*>(&E);
-  SetExceptionResult(E, RetValue, DeviceError ? DeviceError->Code() : kErrorCodeFailure);
-}
-
-template <class Body>
-bool TDriver::RunReported(V8Variant* RetValue, Body&& Work) {
-  try {
-    Work();
-    SetSuccessResult(RetValue);
-  } catch (const Exception& E) {
-    ReportDeviceError(E, RetValue);
-  } catch (...) {
-    SetExceptionResult(CurrentExceptionMessage(), RetValue, kErrorCodeFailure);
-  }
-  return true;
-}
-
-void TDriver::WriteReceipt(V8Variant& Param) { SetTextParam(Param, FDevice->Receipt()); }
-
-void TDriver::WriteFpsAnswer(V8Variant* Params, int32_t AFirst, const TFpsAnswer& AAnswer) {
-  SetTextParam(Params[AFirst], AAnswer.MerchantID);
-  SetTextParam(Params[AFirst + 1], AAnswer.ResponseCode);
-  SetTextParam(Params[AFirst + 2], AAnswer.OpertationID);
-}
-
-// Parameters 0 to 6 of the two fast payments that start with a QR code.
-TDriver::TFpsPayment TDriver::ReadFpsPayment(const V8Variant* Params) {
-  return {ReadAmount(Params[0]), V8AsInt(Params[1]), V8AsWString(Params[2]), V8AsInt(Params[3]), {}};
-}
-
-void TDriver::WriteFpsPayment(V8Variant* Params, const TFpsPayment& APayment) {
-  V8SetInt(Params[1], APayment.ReceiptNumber);
-  SetTextParam(Params[2], APayment.Rrn);
-  WriteFpsAnswer(Params, 4, APayment.Answer);
+template <class DeviceCall>
+bool TDriver::RunExtended(V8Variant* RetValue, V8Variant* Params, TParamLayout<TExtendedParams> ALayout,
+                          DeviceCall&& ACall) {
+  return RunLayout<TExtendedParams>(
+      RetValue, Params, ALayout, [&](TExtendedParams& R) { WithSlip(R, [&] { ACall(R); }); }, &DeviceErrorCode);
 }
 
 bool TDriver::PayFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
-    TFpsPayment P = ReadFpsPayment(Params);
-    RunThenWrite(
-        [&] {
-          FDevice->SaleFPS(P.Amount, P.ReceiptNumber, P.Rrn, P.Lifetime, P.Answer.MerchantID,
-                           P.Answer.ResponseCode, P.Answer.OpertationID);
-        },
-        [&] {
-          WriteFpsPayment(Params, P);
-          WriteReceipt(Params[7]);
-        });
+  return RunExtended(RetValue, Params, kPayFpsLayout, [&](E& R) {
+    FDevice->SaleFPS(R.Amount, R.FpsReceiptNumber, R.RRNCode, R.QRCodeLifetime, R.MerchantID, R.ResponseCode,
+                     R.OperationID);
   });
 }
 
 bool TDriver::GetQRCodeFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
-    TFpsPayment P = ReadFpsPayment(Params);
-    std::u16string QRCodeData;
-    RunThenWrite(
-        [&] {
-          FDevice->GetQRCodeFPS(P.Amount, P.ReceiptNumber, P.Rrn, P.Lifetime, P.Answer.MerchantID,
-                                P.Answer.ResponseCode, P.Answer.OpertationID, QRCodeData);
-        },
-        [&] {
-          WriteFpsPayment(Params, P);
-          SetTextParam(Params[7], QRCodeData);
-          WriteReceipt(Params[8]);
-        });
+  return RunExtended(RetValue, Params, kQRCodeFpsLayout, [&](E& R) {
+    FDevice->GetQRCodeFPS(R.Amount, R.FpsReceiptNumber, R.RRNCode, R.QRCodeLifetime, R.MerchantID, R.ResponseCode,
+                          R.OperationID, R.QRCodeData);
   });
 }
 
 bool TDriver::GetPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
-    const Currency Amount = ReadAmount(Params[0]);
-    int32_t ReceiptNumber = V8AsInt(Params[1]);
-    std::u16string AuthorizationCode = V8AsWString(Params[2]);
-    TFpsAnswer Answer;
-    RunThenWrite(
-        [&] {
-          FDevice->GetSaleStatusFPS(Amount, ReceiptNumber, AuthorizationCode, Answer.MerchantID,
-                                    Answer.ResponseCode, Answer.OpertationID);
-        },
-        [&] {
-          V8SetInt(Params[1], ReceiptNumber);
-          SetTextParam(Params[2], AuthorizationCode);
-          WriteFpsAnswer(Params, 3, Answer);
-          WriteReceipt(Params[6]);
-        });
+  return RunExtended(RetValue, Params, kPaymentStatusFpsLayout, [&](E& R) {
+    FDevice->GetSaleStatusFPS(R.Amount, R.FpsReceiptNumber, R.AuthorizationCode, R.MerchantID, R.ResponseCode,
+                              R.OperationID);
   });
 }
 
-// The reference of the returned payment and the cashier's password go in only.
 bool TDriver::ReturnPaymentFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
-    const Currency Amount = ReadAmount(Params[0]);
-    int32_t ReceiptNumber = V8AsInt(Params[1]);
-    std::u16string Rrn = V8AsWString(Params[2]);
-    std::u16string AuthorizationCode = V8AsWString(Params[3]);
-    const std::u16string CashierPassword = V8AsWString(Params[7]);
-    TFpsAnswer Answer;
-    RunThenWrite(
-        [&] {
-          FDevice->RefundFPS(Amount, CashierPassword, ReceiptNumber, Rrn, AuthorizationCode, Answer.MerchantID,
-                             Answer.ResponseCode, Answer.OpertationID);
-        },
-        [&] {
-          V8SetInt(Params[1], ReceiptNumber);
-          SetTextParam(Params[2], Rrn);
-          WriteFpsAnswer(Params, 4, Answer);
-          WriteReceipt(Params[8]);
-        });
+  return RunExtended(RetValue, Params, kReturnFpsLayout, [&](E& R) {
+    FDevice->RefundFPS(R.Amount, R.CashierPassword, R.FpsReceiptNumber, R.RRNCode, R.AuthorizationCode,
+                       R.MerchantID, R.ResponseCode, R.OperationID);
   });
 }
 
 bool TDriver::GetReturnPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
-    const Currency Amount = ReadAmount(Params[0]);
-    int32_t ReceiptNumber = V8AsInt(Params[1]);
-    std::u16string Rrn = V8AsWString(Params[2]);
-    std::u16string AuthorizationCode = V8AsWString(Params[3]);
-    TFpsAnswer Answer;
-    RunThenWrite(
-        [&] {
-          FDevice->GetRefundStatusFPS(Amount, ReceiptNumber, Rrn, AuthorizationCode, Answer.MerchantID,
-                                      Answer.ResponseCode, Answer.OpertationID);
-        },
-        [&] {
-          V8SetInt(Params[1], ReceiptNumber);
-          SetTextParam(Params[2], Rrn);
-          SetTextParam(Params[3], AuthorizationCode);
-          WriteFpsAnswer(Params, 4, Answer);
-          WriteReceipt(Params[7]);
-        });
+  return RunExtended(RetValue, Params, kReturnStatusFpsLayout, [&](E& R) {
+    FDevice->GetRefundStatusFPS(R.Amount, R.FpsReceiptNumber, R.RRNCode, R.AuthorizationCode, R.MerchantID,
+                                R.ResponseCode, R.OperationID);
   });
 }
 
 bool TDriver::ShowQRCodeFPSOnTerminal(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue,
-                     [&] { FDevice->ShowQRCodeFPSOnTerminal(V8AsInt(Params[0]), V8AsWString(Params[1])); });
+  return RunExtended(RetValue, Params, kShowQRCodeLayout,
+                     [&](E& R) { FDevice->ShowQRCodeFPSOnTerminal(R.QRCodeTimeout, R.QRCodeData); });
 }
 
-// Whatever the host passes in 1 to 7 is ignored: the sale starts empty, and
-// the card's extra data is read from the sale's answer only when it succeeded.
+// The card's extra data is read from the sale's answer only when it succeeded.
 bool TDriver::PayByPaymentCardEx(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
-    const Currency Amount = ReadAmount(Params[0]);
-    std::u16string Card[7];
-    auto& [CardNumber, ReceiptNumber, Rrn, AuthorizationCode, Hash, Bin, LastDigits] = Card;
-    RunThenWrite(
-        [&] {
-          FDevice->Sale(Amount, std::u16string(), CardNumber, ReceiptNumber, Rrn, AuthorizationCode);
-          FDevice->GetCardParams(CardNumber, Hash, Bin, LastDigits);
-        },
-        [&] {
-          for (int32_t Index = 0; Index < 7; ++Index) SetTextParam(Params[Index + 1], Card[Index]);
-          WriteReceipt(Params[8]);
-        });
+  return RunExtended(RetValue, Params, kPayExLayout, [&](E& R) {
+    FDevice->Sale(R.Amount, std::u16string(), R.CardNumber, R.ReceiptNumber, R.RRNCode, R.AuthorizationCode);
+    FDevice->GetCardParams(R.CardNumber, R.CardHash, R.CardBin, R.CardLastDigits);
   });
 }
 
-bool TDriver::TestConnection(V8Variant* RetValue, V8Variant*, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] { FDevice->TestConnection(); });
+bool TDriver::TestConnection(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
+  return RunExtended(RetValue, Params, kTestConnectionLayout, [&](E&) { FDevice->TestConnection(); });
 }
 
 bool TDriver::GetReport(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
-    const bool FullReport = V8AsBool(Params[0]);
-    RunThenWrite([&] { FDevice->GetReport(FullReport); }, [&] { WriteReceipt(Params[1]); });
-  });
+  return RunExtended(RetValue, Params, kReportLayout, [&](E& R) { FDevice->GetReport(R.FullReport); });
 }
 
 bool TDriver::GetReceiptCopy(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
-    const std::u16string ReceiptNumber = V8AsWString(Params[0]);
-    RunThenWrite([&] { FDevice->GetReceiptCopy(ReceiptNumber); }, [&] { WriteReceipt(Params[1]); });
-  });
+  return RunExtended(RetValue, Params, kReceiptCopyLayout, [&](E& R) { FDevice->GetReceiptCopy(R.ReceiptNumber); });
 }
 
 bool TDriver::GetCardExtParams(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
-    std::u16string Card[4];
-    RunThenWrite([&] { FDevice->GetCardParams(Card[0], Card[1], Card[2], Card[3]); },
-                 [&] {
-                   for (int32_t Index = 0; Index < 4; ++Index) SetTextParam(Params[Index], Card[Index]);
-                 });
+  return RunExtended(RetValue, Params, kCardExtLayout, [&](E& R) {
+    FDevice->GetCardParams(R.CardNumber, R.CardHash, R.CardBin, R.CardLastDigits);
   });
 }
 
 bool TDriver::PurchaseWithEnrollment(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
-    const Currency Amount = ReadAmount(Params[0]);
-    std::u16string Card[4];
-    RunThenWrite([&] { FDevice->TransferToCard(Amount, Card[0], Card[1], Card[2], Card[3]); },
-                 [&] {
-                   for (int32_t Index = 0; Index < 4; ++Index) SetTextParam(Params[Index + 1], Card[Index]);
-                   WriteReceipt(Params[5]);
-                 });
+  return RunExtended(RetValue, Params, kEnrollmentLayout, [&](E& R) {
+    FDevice->TransferToCard(R.Amount, R.CardNumber, R.ReceiptNumber, R.RRNCode, R.AuthorizationCode);
   });
 }
 
-// A failed reading reports the zero date, 30 December 1899.
+// A failed reading reports the zero date.
 bool TDriver::GetCompositeInterbankKey(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunReported(RetValue, [&] {
-    std::u16string Uuid;
-    std::u16string PaymentSystemIdentifier;
+  return RunExtended(RetValue, Params, kInterbankKeyLayout, [&](E& R) {
     int64_t Seconds = 0;
-    double Date = 0;
-    RunThenWrite(
-        [&] {
-          FDevice->GetCompositeInterbankKey(Uuid, PaymentSystemIdentifier, Seconds);
-          Date = UnixSecondsToDate(Seconds);
-        },
-        [&] {
-          SetTextParam(Params[0], Uuid);
-          SetTextParam(Params[1], PaymentSystemIdentifier);
-          V8SetDate(Params[2], Date);
-        });
+    FDevice->GetCompositeInterbankKey(R.Uuid, R.PaymentSystemIdentifier, Seconds);
+    R.KeyDate = UnixSecondsToDate(Seconds);
   });
 }

@@ -9,6 +9,33 @@
 #include "acquiring/uAcquiringTerminalDriver.h"
 #include "device/uDevice.h"
 
+// What an extended method reads from the host, hands to the terminal and
+// writes back; each method's layout picks its fields.
+struct TExtendedParams {
+  Currency Amount = 0;
+  // The fast payments number their receipts with integers, the card sales with texts.
+  int32_t FpsReceiptNumber = 0;
+  std::u16string ReceiptNumber;
+  std::u16string RRNCode;
+  std::u16string AuthorizationCode;
+  int32_t QRCodeLifetime = 0;
+  std::u16string MerchantID;
+  std::u16string ResponseCode;
+  std::u16string OperationID;
+  std::u16string QRCodeData;
+  int32_t QRCodeTimeout = 0;
+  std::u16string CashierPassword;
+  std::u16string CardNumber;
+  std::u16string CardHash;
+  std::u16string CardBin;
+  std::u16string CardLastDigits;
+  bool FullReport = false;
+  std::u16string Uuid;
+  std::u16string PaymentSystemIdentifier;
+  double KeyDate = 0;  // the zero date, 30 December 1899, until a key is read
+  std::u16string Slip;
+};
+
 class TDriver : public TAcquiringTerminalDriver {
 public:
   TDriver();
@@ -56,9 +83,6 @@ public:
   // checked as it came, before a 32-bit conversion could wrap it into range.
   void SetTimeoutAfterGetParams(double AMilliseconds);
 
-  // The extended methods report the device error's own code.
-  void ReportDeviceError(const Exception& E, V8Variant* RetValue);
-
   // Extended host methods.
   bool PayFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool GetQRCodeFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
@@ -77,30 +101,13 @@ public:
                                 TV8AddInDefBaseEx*& v8);
 
 private:
-  struct TFpsAnswer {
-    std::u16string MerchantID;
-    std::u16string ResponseCode;
-    std::u16string OpertationID;
-  };
-  struct TFpsPayment {
-    Currency Amount;
-    int32_t ReceiptNumber;
-    std::u16string Rrn;
-    int32_t Lifetime;
-    TFpsAnswer Answer;
-  };
-
-  // The ending of an extended method: success, or the failure through ReportDeviceError.
-  template <class Body>
-  bool RunReported(V8Variant* RetValue, Body&& Work);
-  // The device's receipt text lands in the record also when the call fails.
+  // The extended methods by their layouts, failing with the device error's own code.
   template <class DeviceCall>
-  void WithSlip(TTransactParams& R, DeviceCall&& ACall);
-
-  void WriteReceipt(V8Variant& Param);
-  void WriteFpsAnswer(V8Variant* Params, int32_t AFirst, const TFpsAnswer& AAnswer);
-  static TFpsPayment ReadFpsPayment(const V8Variant* Params);
-  void WriteFpsPayment(V8Variant* Params, const TFpsPayment& APayment);
+  bool RunExtended(V8Variant* RetValue, V8Variant* Params, TParamLayout<TExtendedParams> ALayout,
+                   DeviceCall&& ACall);
+  // The device's receipt text lands in the record also when the call fails.
+  template <class Record, class DeviceCall>
+  void WithSlip(Record& R, DeviceCall&& ACall);
 
   std::unique_ptr<TDevice> FDevice;
 };

@@ -431,6 +431,7 @@ void TDevice::GetCardParams(std::u16string& ACardNum, std::u16string& AHash, std
   ReadCardData(AHash, ABIN, ALast4Dig);
 }
 
+// "Операця", spelt so: the host shows this text and callers match it; keep it.
 void TDevice::EmergencyVoid() {
   if (!FRequest) throw Exception(std::u16string(u"Операця для отмены не найдена"));
   PutInt(u"OperationCode", kOpEmergencyVoid);

@@ -78,6 +78,7 @@ public:
                      std::u16string& ALast4Dig);
   // Resends the last operation's request as a reversal.
   void EmergencyVoid();
+  // Spelt as the host method it serves (Settelment); keep the spelling.
   void Settelment();
 
   void SaleEc(Currency ASum, Currency ASumEc, const std::u16string& AConsumerPresentedQR,

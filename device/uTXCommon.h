@@ -59,7 +59,8 @@ struct TTerminalCapabilities {
 
 // A transaction status the terminal answered as failed. Code tells the host
 // whether the outcome is unknown (4501: status 0, the payment may still be in
-// progress) or a plain failure (1001).
+// progress) or a plain failure (1001). "Devcie" is the name callers catch it
+// by: keep the spelling.
 class EDevcieError : public Exception {
 public:
   static constexpr int32_t kUndeterminedCode = 4501;

@@ -166,6 +166,12 @@ void RaiseValueTypeUnacceptable() { throw Exception(std::u16string(u"Value type 
 
 void RaiseMarkBeyondParameters() { throw Exception(std::u16string(u"A marked parameter is beyond the method's")); }
 
+void RaiseMethodNotExported() { throw Exception(std::u16string(u"The method is not in the export table")); }
+
+void RaiseLayoutBeyondParameters() {
+  throw Exception(std::u16string(u"A layout's parameter is beyond the method's"));
+}
+
 void WriteTextValue(TCustomDriver& Self, V8Variant& Value, std::u16string_view Text) {
   if (!Self.V8SetWString(Value, Text)) throw Exception(std::u16string(u"The host gave no memory for a text"));
 }

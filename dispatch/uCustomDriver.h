@@ -2,7 +2,9 @@
 // The base of every driver class: the export tables that say which members the
 // host may reach, their registration, the one property accessor, and the
 // success and failure endings of the exported methods.
+#include <array>
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -168,16 +170,22 @@ public:
   }
 
 protected:
+  // Picks the error code of the failure being handled. Called only inside a
+  // catch block: it may rethrow the failure to look at its type.
+  using TErrorCodeOf = int32_t (*)() noexcept;
+  static int32_t GeneralFailureCode() noexcept { return kErrorCodeFailure; }
+
   // The common ending of an exported method: Body's failure, whatever it is,
-  // becomes the last result with the general failure code and a false return
-  // value; the method answers true to the bridge either way.
+  // becomes the last result with the code ErrorCodeOf picks for it (the general
+  // failure code unless a method picks its own) and a false return value; the
+  // method answers true to the bridge either way.
   template <class Body>
-  bool RunGuarded(V8Variant* RetValue, Body&& Work) {
+  bool RunGuarded(V8Variant* RetValue, Body&& Work, TErrorCodeOf ErrorCodeOf = &GeneralFailureCode) {
     try {
       Work();
       SetSuccessResult(RetValue);
     } catch (...) {
-      SetExceptionResult(CurrentExceptionMessage(), RetValue, kErrorCodeFailure);
+      SetExceptionResult(CurrentExceptionMessage(), RetValue, ErrorCodeOf());
     }
     return true;
   }
@@ -318,6 +326,37 @@ constexpr TExportMethod Method(std::u16string_view Name, std::u16string_view Nam
   static_assert(Count >= 0 && Count < 64, "a method's parameter marks hold 64 parameters");
   if (((Marks.CardNumbers | Marks.Secrets) >> Count) != 0) RaiseMarkBeyondParameters();
   return {Name, NameLoc, Count, &MethodThunk<Member, Count>, Marks};
+}
+
+[[noreturn]] void RaiseMethodNotExported();
+[[noreturn]] void RaiseLayoutBeyondParameters();
+
+// The parameter count a table exports for the method of that English name.
+constexpr int32_t ParamCountOf(std::span<const TExportMethod> Methods, std::u16string_view Name) {
+  for (const TExportMethod& Method : Methods) {
+    if (Method.Name == Name) return Method.ParamCount;
+  }
+  RaiseMethodNotExported();
+}
+
+// A method's parameter layout, a table of fields each with its parameter
+// Index, checked against the count the method's export entry gives. Built as
+// a constexpr table, like the marks, a field at or beyond the count (or a
+// method the table lacks) fails the compilation.
+template <class Field, std::size_t N>
+constexpr std::array<Field, N> Layout(std::span<const TExportMethod> Methods, std::u16string_view Name,
+                                      const Field (&Fields)[N]) {
+  const int32_t Count = ParamCountOf(Methods, Name);
+  for (const Field& Item : Fields) {
+    if (Item.Index < 0 || Item.Index >= Count) RaiseLayoutBeyondParameters();
+  }
+  return std::to_array(Fields);
+}
+// The layout of a method without parameters.
+template <class Field>
+constexpr std::array<Field, 0> Layout(std::span<const TExportMethod> Methods, std::u16string_view Name) {
+  ParamCountOf(Methods, Name);
+  return {};
 }
 
 template <auto Getter, auto Setter>
