@@ -1,7 +1,7 @@
 // A host built with g++ declares the three interfaces as C++ abstract classes
 // and calls them through its own compiler's vtables; the component object must
 // serve that host too: the calls, dynamic_cast<void*> and delete.
-#include "HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 
 namespace hosttest {
 

@@ -1,5 +1,5 @@
 // The four exports and the life of component objects, as the host sees them.
-#include "HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 #include "tools/v8host/HostFailure.h"
 
 namespace hosttest {

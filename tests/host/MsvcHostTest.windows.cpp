@@ -1,7 +1,7 @@
 // A host built with MSVC deletes a component through the destructor slot that
 // begins each of its tables: the deleting destructor with flag 1 destroys the
 // driver object and frees the component object, with flag 0 only destroys.
-#include "HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 
 namespace hosttest {
 namespace {
