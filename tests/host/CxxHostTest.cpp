@@ -140,7 +140,12 @@ TEST_P(GxxHostDelete, DestroysTheDriverObjectOnce) {
   EXPECT_EQ(LiveObjects(), Before - 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(ThroughEachInterface, GxxHostDelete, ::testing::Values(0, 1, 2));
+std::string InterfaceName(const ::testing::TestParamInfo<int>& Info) {
+  static const char* const kInterfaces[] = {"InitDone", "LanguageExtender", "Locale"};
+  return kInterfaces[Info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(ThroughEachInterface, GxxHostDelete, ::testing::Values(0, 1, 2), InterfaceName);
 
 }  // namespace
 }  // namespace hosttest
