@@ -6,20 +6,11 @@
 
 #include <limits>
 
-#include "../host/HostTestSupport.h"
-#include "tests/device/SimulatorSupport.h"
+#include "tests/support/HostTestSupport.h"
+#include "tests/support/SimulatorSupport.h"
 
 namespace hosttest {
 namespace {
-
-using Values = std::vector<HostValue>;
-
-HostValue Text(std::u16string_view Value) { return std::u16string(Value); }
-
-std::u16string TextOf(const HostValue& Value) {
-  const auto* Found = std::get_if<std::u16string>(&Value);
-  return Found ? *Found : u"<no text>";
-}
 
 class AcquiringHost : public HostSession {
 protected:
@@ -33,10 +24,6 @@ protected:
     ASSERT_EQ(Object->Call(u"SetParameter", {Text(Name), Value}).Return, HostValue(true)) << ToUtf8(Name);
   }
   HostValue Get(std::u16string_view Name) { return Object->GetProperty(Prop(Name)).Return.value_or(HostValue{}); }
-  std::pair<HostValue, std::u16string> LastError() {
-    const CallOutcome Outcome = Object->Call(u"GetLastError", {});
-    return {Outcome.Return.value_or(HostValue{}), TextOf(Outcome.Params.at(0))};
-  }
   // The refusal's message; empty when the value is taken.
   std::u16string WriteTimeoutAfterGetParams(bool ByProperty, const HostValue& Value) {
     if (ByProperty) {

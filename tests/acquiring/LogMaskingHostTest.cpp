@@ -8,16 +8,12 @@
 #include <filesystem>
 #include <set>
 
-#include "../host/HostTestSupport.h"
-#include "tests/device/SimulatorSupport.h"
+#include "tests/support/HostTestSupport.h"
+#include "tests/support/SimulatorSupport.h"
 #include "tools/v8host/HostSystem.h"
 
 namespace hosttest {
 namespace {
-
-using Values = std::vector<HostValue>;
-
-HostValue Text(std::u16string_view Value) { return std::u16string(Value); }
 
 // The host's card number fails the Luhn check: only the method's marks can
 // hide it. The terminal's two pass it, as every real card number does.

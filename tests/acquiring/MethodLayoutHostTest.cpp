@@ -4,21 +4,13 @@
 // stays as the host passed it, after an approval and after a decline.
 #include <optional>
 
-#include "../host/HostTestSupport.h"
-#include "tests/device/SimulatorSupport.h"
+#include "tests/support/HostTestSupport.h"
+#include "tests/support/SimulatorSupport.h"
 
 namespace hosttest {
 namespace {
 
-using Values = std::vector<HostValue>;
 using Fields = std::vector<std::pair<std::u16string, std::u16string>>;
-
-HostValue Text(std::u16string_view Value) { return std::u16string(Value); }
-
-std::u16string TextOf(const HostValue& Value) {
-  const auto* Found = std::get_if<std::u16string>(&Value);
-  return Found ? *Found : u"<no text>";
-}
 
 // Markers in an expected parameter list, for values the terminal makes up.
 const HostValue kAnyText = Text(u"<any text>");
@@ -39,11 +31,6 @@ struct LayoutCase {
 class MethodLayout : public HostSession {
 protected:
   MethodLayout() { Object = &Open(u"a_orvextx1c83n"); }
-
-  std::pair<HostValue, HostValue> LastError() {
-    const CallOutcome Outcome = Object->Call(u"GetLastError", {Text(u"")});
-    return {Outcome.Return.value_or(HostValue{}), Outcome.Params.at(0)};
-  }
 
   // Calls the method and checks its return, its code when it failed, the
   // parameters afterwards and the fields the terminal received.

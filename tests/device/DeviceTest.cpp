@@ -5,7 +5,7 @@
 #include "device/uDevice.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
-#include "tests/device/SimulatorSupport.h"
+#include "tests/support/SimulatorSupport.h"
 
 using device_test::TFakeClock;
 using device_test::TSimulator;

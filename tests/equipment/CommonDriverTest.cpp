@@ -12,6 +12,7 @@
 #include "logging/Common.Log.h"
 #include "platform/Text.h"
 #include "tests/bridge/FakeHost.h"
+#include "tests/support/XmlSupport.h"
 
 namespace {
 
@@ -70,11 +71,7 @@ pugi::xml_document Parse(const std::u16string& Text) {
   return Document;
 }
 
-std::vector<std::pair<std::string, std::string>> AttributesOf(const pugi::xml_node& Node) {
-  std::vector<std::pair<std::string, std::string>> Attributes;
-  for (const pugi::xml_attribute& Attribute : Node.attributes()) Attributes.emplace_back(Attribute.name(), Attribute.value());
-  return Attributes;
-}
+using testsupport::AttributesOf;
 
 class CommonDriver : public ::testing::Test {
 protected:

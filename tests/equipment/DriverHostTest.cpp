@@ -5,8 +5,9 @@
 
 #include <filesystem>
 
-#include "../host/HostTestSupport.h"
-#include "tests/device/SimulatorSupport.h"
+#include "tests/support/HostTestSupport.h"
+#include "tests/support/SimulatorSupport.h"
+#include "tests/support/XmlSupport.h"
 #include "platform/Exception.h"
 #include "platform/Os.h"
 #include "tools/v8host/HostSystem.h"
@@ -14,25 +15,12 @@
 namespace hosttest {
 namespace {
 
-using Values = std::vector<HostValue>;
-using Attributes = std::vector<std::pair<std::string, std::string>>;
+using testsupport::Attributes;
+using testsupport::AttributesOf;
 
 constexpr std::u16string_view kClass = u"a_orvextx1c83n";
 const char* const kDriverName = "Драйвер эквайринг-терминала Orvex Tandemix";
 const char* const kDriverDescription = "Драйвер эквайринг-терминала Orvex Tandemix \"1С:Совместимо\" для 1С:БПО NativeAPI";
-
-HostValue Text(std::u16string_view Value) { return std::u16string(Value); }
-
-std::u16string TextOf(const std::optional<HostValue>& Value) {
-  const auto* Found = Value ? std::get_if<std::u16string>(&*Value) : nullptr;
-  return Found ? *Found : u"<no text>";
-}
-
-Attributes AttributesOf(const pugi::xml_node& Node) {
-  Attributes Found;
-  for (const pugi::xml_attribute& Attribute : Node.attributes()) Found.emplace_back(Attribute.name(), Attribute.value());
-  return Found;
-}
 
 class DriverHost : public HostSession {
 protected:
@@ -52,12 +40,6 @@ protected:
     pugi::xml_document Parsed;
     EXPECT_TRUE(Parsed.load_string(Xml.c_str())) << Xml;
     return Parsed;
-  }
-
-  std::pair<HostValue, std::u16string> LastError(Component& Object) {
-    const CallOutcome Outcome = Object.Call(u"GetLastError", {});
-    EXPECT_TRUE(Outcome.Ok);
-    return {Outcome.Return.value_or(HostValue{}), TextOf(Outcome.Params.at(0))};
   }
 };
 

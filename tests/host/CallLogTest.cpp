@@ -1,5 +1,5 @@
 // The call log around every method call, read from the log file the add-in writes.
-#include "HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 #include "platform/Exception.h"
 #include "tools/v8host/HostSystem.h"
 

@@ -3,15 +3,11 @@
 // components without a memory manager or connection.
 #include <limits>
 
-#include "HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 #include "tools/v8host/HostFailure.h"
 
 namespace hosttest {
 namespace {
-
-using Values = std::vector<HostValue>;
-
-HostValue Text(const char16_t* Value) { return std::u16string(Value); }
 
 class HostCalls : public HostSession {};
 

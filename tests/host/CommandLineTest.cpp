@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 #include "tools/v8host/CommandLine.h"
 #include "tools/v8host/HostFailure.h"
 
@@ -22,7 +22,7 @@ RunResult RunHost(std::vector<std::string> Args) {
   return {Exit, Out.str(), Err.str()};
 }
 
-std::string FixturePath() { return ToUtf8(BesideTestProgram(HOST_FIXTURE_NAME)); }
+std::string FixturePath() { return ToUtf8(BesideTestProgram(kFixtureFileName)); }
 
 bool Contains(const std::string& Text, const std::string& Part) { return Text.find(Part) != std::string::npos; }
 

@@ -1,7 +1,7 @@
 // A host built with g++ declares the three interfaces as C++ abstract classes
 // and calls them through its own compiler's vtables; the component object must
 // serve that host too: the calls, dynamic_cast<void*> and delete.
-#include "HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 
 namespace hosttest {
 
@@ -140,7 +140,12 @@ TEST_P(GxxHostDelete, DestroysTheDriverObjectOnce) {
   EXPECT_EQ(LiveObjects(), Before - 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(ThroughEachInterface, GxxHostDelete, ::testing::Values(0, 1, 2));
+std::string InterfaceName(const ::testing::TestParamInfo<int>& Info) {
+  static const char* const kInterfaces[] = {"InitDone", "LanguageExtender", "Locale"};
+  return kInterfaces[Info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(ThroughEachInterface, GxxHostDelete, ::testing::Values(0, 1, 2), InterfaceName);
 
 }  // namespace
 }  // namespace hosttest

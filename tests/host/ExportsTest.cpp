@@ -1,5 +1,5 @@
 // The four exports and the life of component objects, as the host sees them.
-#include "HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 #include "tools/v8host/HostFailure.h"
 
 namespace hosttest {
@@ -14,6 +14,19 @@ struct ClassObjectCase {
   const char16_t* Name;  // null: no name at all
   HostLong Expected;
 };
+
+// A test name for the class name asked for: its letters and digits, every other
+// character as its code, so that names differing only in case or blanks stay apart.
+std::string ClassObjectCaseName(const ::testing::TestParamInfo<ClassObjectCase>& Info) {
+  if (Info.param.Name == nullptr) return "NoName";
+  if (*Info.param.Name == u'\0') return "EmptyName";
+  std::string Name = "Named_";
+  for (const char16_t* C = Info.param.Name; *C != u'\0'; ++C) {
+    const bool Plain = (*C >= u'a' && *C <= u'z') || (*C >= u'A' && *C <= u'Z') || (*C >= u'0' && *C <= u'9');
+    Name += Plain ? std::string(1, static_cast<char>(*C)) : "_" + std::to_string(static_cast<unsigned>(*C)) + "_";
+  }
+  return Name;
+}
 
 class GetClassObjectTest : public ::testing::TestWithParam<ClassObjectCase> {};
 
@@ -38,7 +51,8 @@ INSTANTIATE_TEST_SUITE_P(Names, GetClassObjectTest,
                                            ClassObjectCase{u"Fixture|Second", 0}, ClassObjectCase{u"", 0},
                                            ClassObjectCase{nullptr, 0}, ClassObjectCase{u"Unknown", 0},
                                            // its constructor throws: nothing may reach the host
-                                           ClassObjectCase{u"Broken", 0}));
+                                           ClassObjectCase{u"Broken", 0}),
+                         ClassObjectCaseName);
 
 TEST(HostExports, RefuseANullHolderAndIgnoreAnEmptyOne) {
   EXPECT_EQ(FixtureLibrary().GetClassObject(u"Fixture", nullptr), 0);

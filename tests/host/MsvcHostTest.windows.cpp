@@ -1,7 +1,7 @@
 // A host built with MSVC deletes a component through the destructor slot that
 // begins each of its tables: the deleting destructor with flag 1 destroys the
 // driver object and frees the component object, with flag 0 only destroys.
-#include "HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 
 namespace hosttest {
 namespace {
@@ -37,7 +37,13 @@ TEST_P(MsvcHostDelete, FlagZeroDestroysOnceAndLeavesTheMemoryToDestroyObject) {
   EXPECT_EQ(LiveObjects(), Before);
 }
 
-INSTANTIATE_TEST_SUITE_P(ThroughEachTable, MsvcHostDelete, ::testing::Values(0u, 1u, 2u));
+// The interface whose table begins at word Index of the component object.
+std::string TableName(const ::testing::TestParamInfo<std::size_t>& Info) {
+  static const char* const kTables[] = {"InitDone", "LanguageExtender", "Locale"};
+  return kTables[Info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(ThroughEachTable, MsvcHostDelete, ::testing::Values(0u, 1u, 2u), TableName);
 
 }  // namespace
 }  // namespace hosttest

@@ -1,5 +1,5 @@
 // Finding members by name, their names by number, parameter counts and defaults.
-#include "HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 
 namespace hosttest {
 namespace {

@@ -11,12 +11,14 @@
 #include <sstream>
 
 #include "platform/Text.h"
+#include "tests/support/CommonSupport.h"
 #include "tools/v8host/HostComponent.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace v8host;
+using testsupport::ReadFileBytes;
 
 constexpr std::u16string_view kClass = u"a_orvextx1c83n";
 const std::string kStopEnding = "============Stop log===============\r\n\r\n";
@@ -25,14 +27,7 @@ std::u16string DriverBesideTheProgram() {
   return (fs::read_symlink("/proc/self/exe").parent_path() / DRIVER_LIBRARY_NAME).u16string();
 }
 
-std::string ReadAll(const fs::path& File) {
-  std::ifstream Stream(File, std::ios::binary);
-  std::ostringstream Content;
-  Content << Stream.rdbuf();
-  return Content.str();
-}
-
-bool DriverMapped() { return ReadAll("/proc/self/maps").find(DRIVER_LIBRARY_NAME) != std::string::npos; }
+bool DriverMapped() { return ReadFileBytes("/proc/self/maps").find(DRIVER_LIBRARY_NAME) != std::string::npos; }
 
 bool EndsWith(const std::string& Text, const std::string& Ending) {
   return Text.size() >= Ending.size() && Text.compare(Text.size() - Ending.size(), Ending.size(), Ending) == 0;
@@ -72,7 +67,7 @@ protected:
   std::string DayLog() const {
     const fs::path Folder = FScratch / "data" / "Orvex" / "a_orvextx1c83n";
     std::string Content;
-    for (const auto& Entry : fs::directory_iterator(Folder)) Content += ReadAll(Entry.path());
+    for (const auto& Entry : fs::directory_iterator(Folder)) Content += ReadFileBytes(Entry.path());
     return Content;
   }
   bool NothingInTheCurrentFolder() const { return fs::is_empty(FScratch / "cwd"); }

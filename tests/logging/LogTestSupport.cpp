@@ -26,31 +26,12 @@ std::string UniqueSuffix() {
 
 }  // namespace
 
-LocalDateTime MakeTime(int Year, int Month, int Day, int Hour, int Minute, int Second, int Millisecond) {
-  LocalDateTime Time;
-  Time.Year = Year;
-  Time.Month = Month;
-  Time.Day = Day;
-  Time.Hour = Hour;
-  Time.Minute = Minute;
-  Time.Second = Second;
-  Time.Millisecond = Millisecond;
-  return Time;
-}
-
 std::string TimestampText(const LocalDateTime& Time) {
   const std::string Separator = ToUtf8(os::TimeSeparator());
   char Text[64];
   std::snprintf(Text, sizeof(Text), "%04d.%02d.%02d %02d%s%02d%s%02d.%03d", Time.Year, Time.Month, Time.Day,
                 Time.Hour, Separator.c_str(), Time.Minute, Separator.c_str(), Time.Second, Time.Millisecond);
   return Text;
-}
-
-std::string ReadFileBytes(const fs::path& File) {
-  std::ifstream Stream(File, std::ios::binary);
-  std::ostringstream Content;
-  Content << Stream.rdbuf();
-  return Content.str();
 }
 
 std::vector<std::string> SplitCrLfLines(const std::string& Content) {

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "logging/Common.Log.h"
+#include "tests/support/CommonSupport.h"
 
 namespace logtest {
 
 namespace fs = std::filesystem;
 
-LocalDateTime MakeTime(int Year, int Month, int Day, int Hour, int Minute, int Second, int Millisecond);
+using testsupport::MakeTime;
+using testsupport::ReadFileBytes;
 
 // What the writer's clock answers during a test.
 extern LocalDateTime TestNow;
@@ -21,7 +23,6 @@ extern LocalDateTime TestNow;
 // "2025.07.07 20:35:08.123" with the locale's time separator of this machine.
 std::string TimestampText(const LocalDateTime& Time);
 
-std::string ReadFileBytes(const fs::path& File);
 // The file's lines without their CR LF; a missing final CR LF shows as a last partial line.
 std::vector<std::string> SplitCrLfLines(const std::string& Content);
 // The six start-banner lines with their CR LF, as this test program writes them.

@@ -1,6 +1,7 @@
 #include "SimTest.h"
 
 #include "platform/Text.h"
+#include "tests/support/SimulatorRegistration.h"
 
 namespace simtest {
 
@@ -8,8 +9,8 @@ namespace {
 
 class Registration : public ::testing::Environment {
 public:
-  void SetUp() override { RegisterSimulator(); }
-  void TearDown() override { UnregisterSimulator(); }
+  void SetUp() override { ASSERT_NO_THROW(testsupport::RegisterSimulator()); }
+  void TearDown() override { testsupport::UnregisterSimulator(); }
 };
 
 const auto* const kRegistration = ::testing::AddGlobalTestEnvironment(new Registration);

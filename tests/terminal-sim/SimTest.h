@@ -1,7 +1,7 @@
 #pragma once
 // The simulator as the driver meets it: objects created by ProgID through the
 // automation layer (the provider library on Linux, the COM server on Windows),
-// registered privately for this test program.
+// registered privately for this test program (tests/support/SimulatorRegistration.h).
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -16,9 +16,7 @@ namespace simtest {
 using automation::ObjectRef;
 using automation::Value;
 
-// Platform parts (SimRegistration.*.cpp).
-void RegisterSimulator();
-void UnregisterSimulator();
+// Platform parts (SimPlatform.*.cpp).
 void SetVariable(const char* Name, const std::string& Text);  // empty text removes it
 std::string ScratchFile(const char* Name);  // a file path private to this test program
 

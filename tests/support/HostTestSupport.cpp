@@ -15,7 +15,7 @@ std::u16string BesideTestProgram(const char* FileName) {
 // whole session: the log writer inside keeps its state in a block it never
 // frees, which an unload at exit would turn into a reported leak.
 const AddInLibrary& FixtureLibrary() {
-  static const AddInLibrary* const Library = new AddInLibrary(BesideTestProgram(HOST_FIXTURE_NAME));
+  static const AddInLibrary* const Library = new AddInLibrary(BesideTestProgram(kFixtureFileName));
   return *Library;
 }
 
@@ -47,6 +47,17 @@ int32_t HostSession::CallCount() {
   const CallOutcome Outcome = FObject->GetProperty(Prop(u"CallCount"));
   const int32_t* Count = Outcome.Return ? std::get_if<int32_t>(&*Outcome.Return) : nullptr;
   return Count ? *Count : -1;
+}
+
+std::pair<HostValue, std::u16string> HostSession::LastError(Component& Object) {
+  const CallOutcome Outcome = Object.Call(u"GetLastError", {});
+  EXPECT_TRUE(Outcome.Ok);
+  return {Outcome.Return.value_or(HostValue{}), TextOf(Outcome.Params.at(0))};
+}
+
+std::u16string TextOf(const HostValue& Value) {
+  const auto* Found = std::get_if<std::u16string>(&Value);
+  return Found ? *Found : u"<no text>";
 }
 
 HostError OnlyError(const CallOutcome& Outcome) {

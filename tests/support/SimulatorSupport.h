@@ -9,13 +9,11 @@
 
 #include "device/uDevice.h"
 #include "platform/Automation.h"
+#include "tests/support/SimulatorRegistration.h"
 
 namespace device_test {
 
-// Registers the simulator's classes once per process.
-void RegisterSimulator();
-// The platform's part of it.
-void RegisterSimulatorClasses();
+using testsupport::RegisterSimulator;
 
 class TSimulator {
 public:

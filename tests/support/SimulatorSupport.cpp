@@ -1,4 +1,4 @@
-#include "tests/device/SimulatorSupport.h"
+#include "SimulatorSupport.h"
 
 #include <array>
 
@@ -17,14 +17,6 @@ automation::Value CallControl(automation::Object& AControl, std::u16string_view 
 }
 
 }  // namespace
-
-void RegisterSimulator() {
-  static const bool Registered = [] {
-    RegisterSimulatorClasses();
-    return true;
-  }();
-  (void)Registered;
-}
 
 TSimulator::TSimulator() {
   RegisterSimulator();

@@ -4,20 +4,22 @@
 #include <filesystem>
 #include <string>
 
+#include "SimulatorRegistration.h"
 #include "platform/AutomationProvider.h"
 #include "platform/Text.h"
-#include "tests/device/SimulatorSupport.h"
 
-namespace device_test {
+namespace testsupport {
 
 namespace {
+
+constexpr const char16_t* kProgIds[] = {u"Tandemix.SAPacket", u"Tandemix.TXLink", u"Tandemix.Simulator"};
 
 // One registry per test process: CTest runs the cases as parallel processes,
 // and the machine's registry stays untouched. It goes when the process ends.
 class TPrivateRegistry {
 public:
   TPrivateRegistry()
-      : FFolder(std::string(ORVEX_DEVICE_TEST_REGISTRY) + "/" + std::to_string(static_cast<long>(::getpid()))) {
+      : FFolder(std::string(ORVEX_TEST_REGISTRY_PARENT) + "/" + std::to_string(static_cast<long>(::getpid()))) {
     ::setenv("ORVEX_AUTOMATION_REGISTRY", FFolder.c_str(), 1);
   }
   ~TPrivateRegistry() {
@@ -31,14 +33,18 @@ private:
   std::string FFolder;
 };
 
+void UsePrivateRegistry() { static const TPrivateRegistry Registry; }
+
 }  // namespace
 
 void RegisterSimulatorClasses() {
-  static const TPrivateRegistry Registry;
+  UsePrivateRegistry();
   const std::u16string Provider = FromUtf8(TANDEMIX_SIM_PATH);
-  for (const char16_t* ProgId : {u"Tandemix.SAPacket", u"Tandemix.TXLink", u"Tandemix.Simulator"}) {
-    automation::RegisterClass(ProgId, Provider);
-  }
+  for (const char16_t* ProgId : kProgIds) automation::RegisterClass(ProgId, Provider);
 }
 
-}  // namespace device_test
+void UnregisterSimulatorClasses() {
+  for (const char16_t* ProgId : kProgIds) automation::UnregisterClass(ProgId);
+}
+
+}  // namespace testsupport

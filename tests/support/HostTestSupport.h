@@ -1,11 +1,15 @@
 #pragma once
-// Shared pieces of the host tests: the fixture add-in, loaded once for the
-// program, and a session that opens components and checks, at its end, that
-// the library left no host memory allocated and freed no foreign block.
+// Shared pieces of the host tests: the add-in a test program opens, loaded once
+// for the program, a session that opens components and checks, at its end,
+// that the library left no host memory allocated and freed no foreign block,
+// and the small value helpers every host test writes its calls with.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/Text.h"
 #include "tools/v8host/HostComponent.h"
@@ -14,12 +18,24 @@ namespace hosttest {
 
 using namespace v8host;
 
+// The file name of the add-in this program's sessions open, beside the test
+// program; each program names its own (orvex_host_fixture in tests/CMakeLists.txt).
+extern const char* const kFixtureFileName;
+
 // A file beside the test program.
 std::u16string BesideTestProgram(const char* FileName);
 const AddInLibrary& FixtureLibrary();
 
 // E_FAIL as the host receives it: a signed 32-bit status widened to its long.
 inline constexpr HostLong kFailStatus = static_cast<HostLong>(static_cast<int32_t>(0x80004005u));
+
+using Values = std::vector<HostValue>;
+
+// A text value as the host passes it.
+inline HostValue Text(std::u16string_view Value) { return std::u16string(Value); }
+
+// The text a value holds; "<no text>" for a value of any other kind.
+std::u16string TextOf(const HostValue& Value);
 
 class HostSession : public ::testing::Test {
 protected:
@@ -30,6 +46,11 @@ protected:
   HostLong Method(std::u16string_view Name) { return FObject->MethodNumber(Name); }
   HostLong Prop(std::u16string_view Name) { return FObject->PropNumber(Name); }
   int32_t CallCount();
+
+  // A driver's GetLastError: the code it answers and the message it writes.
+  static std::pair<HostValue, std::u16string> LastError(Component& Object);
+  // The same for the component this session opened last.
+  std::pair<HostValue, std::u16string> LastError() { return LastError(*FObject); }
 
   HostMemoryManager Memory;
   HostConnection Connection;

@@ -1,12 +1,19 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
-#include "LogTestSupport.h"
 #include "platform/Exception.h"
 #include "platform/Os.h"
+#include "tests/support/CommonSupport.h"
 
-namespace logtest {
+namespace platformtest {
 namespace {
+
+namespace fs = std::filesystem;
+using testsupport::MakeTime;
+using testsupport::ReadFileBytes;
 
 class OsFilesTest : public ::testing::Test {
 protected:
@@ -82,4 +89,4 @@ TEST(OsModules, AddressOutsideEveryModuleRaises) {
 }
 
 }  // namespace
-}  // namespace logtest
+}  // namespace platformtest

@@ -1,0 +1,28 @@
+#include "SimulatorRegistration.h"
+
+#include <mutex>
+
+namespace testsupport {
+
+namespace {
+
+std::mutex RegistrationLock;
+bool Registered = false;
+
+}  // namespace
+
+void RegisterSimulator() {
+  const std::lock_guard<std::mutex> Lock(RegistrationLock);
+  if (Registered) return;
+  RegisterSimulatorClasses();
+  Registered = true;
+}
+
+void UnregisterSimulator() {
+  const std::lock_guard<std::mutex> Lock(RegistrationLock);
+  if (!Registered) return;
+  UnregisterSimulatorClasses();
+  Registered = false;
+}
+
+}  // namespace testsupport
