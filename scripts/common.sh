@@ -1,4 +1,5 @@
-# Shared by the project's scripts: the repository root, messages and timed stages.
+# Shared by the project's scripts: the repository root, messages, timed stages
+# and root rights.
 # Sourced, never run.
 
 ORVEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -34,4 +35,20 @@ orvex_stage() {
 orvex_print_timings() {
   orvex_say "Stage timings"
   printf '%s\n' "${ORVEX_TIMINGS[@]}"
+}
+
+# Runs a command as root: directly when root, through sudo otherwise.
+orvex_can_be_root() {
+  [[ "$(id -u)" -eq 0 ]] || command -v sudo >/dev/null
+}
+
+orvex_as_root() {
+  if [[ "$(id -u)" -eq 0 ]]; then
+    "$@"
+  elif command -v sudo >/dev/null; then
+    sudo "$@"
+  else
+    echo "needs root, and there is no sudo: $*" >&2
+    return 1
+  fi
 }
