@@ -1,5 +1,5 @@
-# Shared by the project's scripts: the repository root, messages, timed stages
-# and root rights.
+# Shared by the project's scripts: the repository root, messages, timed stages,
+# root rights and the package tools' log.
 # Sourced, never run.
 
 ORVEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -51,4 +51,24 @@ orvex_as_root() {
     echo "needs root, and there is no sudo: $*" >&2
     return 1
   fi
+}
+
+# The package tools (apt-get update, install, source) write into this log, not
+# on the screen: each step shows one line, and a failure names the log and
+# shows its end.
+ORVEX_APT_LOG="$ORVEX_ROOT/build/apt.log"
+
+# orvex_apt_step TEXT COMMAND...: prints TEXT, runs COMMAND into the log.
+orvex_apt_step() {
+  local text="$1"
+  shift
+  echo "$text"
+  mkdir -p "$(dirname "$ORVEX_APT_LOG")"
+  printf '\n### %s: %s\n' "$(date -u '+%F %T')" "$*" >>"$ORVEX_APT_LOG"
+  "$@" >>"$ORVEX_APT_LOG" 2>&1
+}
+
+orvex_show_apt_log() {
+  echo "$1; the package tools' output is in $ORVEX_APT_LOG, which ends with:" >&2
+  tail -n 15 "$ORVEX_APT_LOG" | sed 's/^/  | /' >&2
 }
