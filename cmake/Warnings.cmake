@@ -10,8 +10,10 @@ set(ORVEX_WARNING_CANDIDATES
   -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
   -Wnull-dereference -Wdouble-promotion -Wformat=2)
 
-# Checked once per build folder; the results stay in the cache.
+# Checked once per build folder (the results stay in the cache), quietly: one
+# line of configure output names the flags in use.
 set(ORVEX_WARNING_FLAGS "")
+set(CMAKE_REQUIRED_QUIET ON)
 foreach(flag IN LISTS ORVEX_WARNING_CANDIDATES)
   string(MAKE_C_IDENTIFIER "ORVEX_CXX_HAS${flag}" has_flag)
   check_cxx_compiler_flag("${flag}" ${has_flag})
@@ -19,9 +21,13 @@ foreach(flag IN LISTS ORVEX_WARNING_CANDIDATES)
     list(APPEND ORVEX_WARNING_FLAGS "${flag}")
   endif()
 endforeach()
+unset(CMAKE_REQUIRED_QUIET)
 if(ORVEX_WARNINGS_AS_ERRORS)
   list(APPEND ORVEX_WARNING_FLAGS -Werror)
 endif()
+list(JOIN ORVEX_WARNING_FLAGS " " orvex_flags_text)
+message(STATUS "Warning flags for our code: ${orvex_flags_text}")
+unset(orvex_flags_text)
 
 function(orvex_warnings target)
   target_compile_options(${target} PRIVATE ${ORVEX_WARNING_FLAGS})
