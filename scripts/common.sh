@@ -1,4 +1,5 @@
-# Shared by the project's scripts: the repository root, messages and timed stages.
+# Shared by the project's scripts: the repository root, messages, timed stages,
+# workflow presets, root rights and the package tools' log.
 # Sourced, never run.
 
 ORVEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -20,6 +21,11 @@ orvex_in_root() {
 # Runs one stage, records how long it took, and stops everything on its failure
 # with the stage's name so the log's last line says what broke.
 ORVEX_TIMINGS=()
+orvex_record_timing() {
+  local name="$1" seconds="$2"
+  ORVEX_TIMINGS+=("$(printf '%-40s %5ss' "$name" "$seconds")")
+}
+
 orvex_stage() {
   local name="$1"
   shift
@@ -28,10 +34,79 @@ orvex_stage() {
   if ! orvex_in_root "$@"; then
     orvex_fail "$name (command: $*)"
   fi
-  ORVEX_TIMINGS+=("$(printf '%-40s %5ss' "$name" "$((SECONDS - started))")")
+  orvex_record_timing "$name" $((SECONDS - started))
+}
+
+# Runs a workflow preset (cmake --workflow --preset PRESET) with each of its
+# steps shown and timed as a stage of its own: "PRESET: configure", "PRESET:
+# build", and for the test step TEST_STAGE (default "PRESET: test"). A failing
+# step stops everything, named like a failing stage.
+orvex_workflow() {
+  local preset="$1" test_stage="${2:-$1: test}"
+  local step_line='^Executing workflow step [0-9]+ of [0-9]+: ([a-z]+) preset '
+  local stage="$preset: workflow" started=$SECONDS in_step=0 blanks=0 line status
+  while IFS= read -r line; do
+    if [[ "$line" =~ $step_line ]]; then
+      ((in_step)) && orvex_record_timing "$stage" $((SECONDS - started))
+      case "${BASH_REMATCH[1]}" in
+        test) stage="$test_stage" ;;
+        *) stage="$preset: ${BASH_REMATCH[1]}" ;;
+      esac
+      started=$SECONDS
+      in_step=1
+      orvex_say "$stage"
+      # cmake's blank lines around its own heading: ours has its own.
+      blanks=0
+      if IFS= read -r line && [[ -n "$line" ]]; then printf '%s\n' "$line"; fi
+    elif [[ -z "$line" ]]; then
+      blanks=$((blanks + 1))
+    else
+      for (( ; blanks > 0; blanks--)); do echo; done
+      printf '%s\n' "$line"
+    fi
+  done < <(orvex_in_root cmake --workflow --preset "$preset" 2>&1)
+  wait $! && status=0 || status=$?
+  [[ $status -eq 0 ]] || orvex_fail "$stage (command: cmake --workflow --preset $preset)"
+  orvex_record_timing "$stage" $((SECONDS - started))
 }
 
 orvex_print_timings() {
   orvex_say "Stage timings"
   printf '%s\n' "${ORVEX_TIMINGS[@]}"
+}
+
+# Runs a command as root: directly when root, through sudo otherwise.
+orvex_can_be_root() {
+  [[ "$(id -u)" -eq 0 ]] || command -v sudo >/dev/null
+}
+
+orvex_as_root() {
+  if [[ "$(id -u)" -eq 0 ]]; then
+    "$@"
+  elif command -v sudo >/dev/null; then
+    sudo "$@"
+  else
+    echo "needs root, and there is no sudo: $*" >&2
+    return 1
+  fi
+}
+
+# The package tools (apt-get update, install, source) write into this log, not
+# on the screen: each step shows one line, and a failure names the log and
+# shows its end.
+ORVEX_APT_LOG="$ORVEX_ROOT/build/apt.log"
+
+# orvex_apt_step TEXT COMMAND...: prints TEXT, runs COMMAND into the log.
+orvex_apt_step() {
+  local text="$1"
+  shift
+  echo "$text"
+  mkdir -p "$(dirname "$ORVEX_APT_LOG")"
+  printf '\n### %s: %s\n' "$(date -u '+%F %T')" "$*" >>"$ORVEX_APT_LOG"
+  "$@" >>"$ORVEX_APT_LOG" 2>&1
+}
+
+orvex_show_apt_log() {
+  echo "$1; the package tools' output is in $ORVEX_APT_LOG, which ends with:" >&2
+  tail -n 15 "$ORVEX_APT_LOG" | sed 's/^/  | /' >&2
 }
