@@ -13,7 +13,7 @@ public:
   TWaitCursor& operator=(const TWaitCursor&) = delete;
 
 private:
-  void* FPrevious = nullptr;
+  [[maybe_unused]] void* FPrevious = nullptr;  // used on Windows only
 };
 
 }  // namespace os

@@ -84,7 +84,7 @@ TEST(TextNumbers, GeneralFloatFormat) {
                {-1e-300, "-1E-300"},
                {12345.678, "12345.678"},
                {std::nan(""), "NAN"},
-               {-INFINITY, "-INF"}};
+               {-HUGE_VAL, "-INF"}};
   for (const auto& Case : Cases) EXPECT_EQ(ToUtf8(FloatToText(Case.Value)), Case.Text);
 }
 
