@@ -119,12 +119,14 @@ TFileDescriptor OpenLogFolder(const TLogPlace& Place, bool Create) {
     Path += Step;
     const std::string Name = ToUtf8(Step);
     TFileDescriptor Next = OpenChildFolder(Folder.Get(), Name);
-    if (!Next.IsOpen() && errno == ENOENT) {
+    if (Next.IsOpen()) {
+      CheckTrusted(Next.Get(), Path, TEntryKind::Folder);
+    } else if (errno == ENOENT) {
       if (!Create) return {};
-      Next = CreateSharedFolder(Folder.Get(), Name, Path);
+      Next = CreateSharedFolder(Folder.Get(), Name, Path);  // checked before its rights are opened
+    } else {
+      RaiseChildFolderFailure(errno, Folder.Get(), Name, Path);
     }
-    if (!Next.IsOpen()) RaiseChildFolderFailure(errno, Folder.Get(), Name, Path);
-    CheckTrusted(Next.Get(), Path, TEntryKind::Folder);
     Folder = std::move(Next);
   }
   return Folder;
