@@ -16,7 +16,7 @@ struct DriverStartUp {
     // fails leaves a library without classes, which the host reports itself.
     try {
       TCommonDriver::RegisterDriver<TDriver>(kExtension, resources::LoadString(resources::kDriverNameId),
-                                                   resources::LoadString(resources::kDriverDescriptionId));
+                                             resources::LoadString(resources::kDriverDescriptionId));
     } catch (...) {
       WriteLog(u"Start-up failed", CurrentExceptionMessage(), TLogLevel::llError);
     }

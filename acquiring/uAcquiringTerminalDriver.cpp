@@ -78,8 +78,7 @@ constexpr TExportMethod kMethods[] = {
                         exports::CardNumbers(5)),
     ORVEX_EXPORT_METHOD(D, GetCardParametrs, u"ПолучитьПараметрыКарты", 8, exports::CardNumbers(3, 5)),
     ORVEX_EXPORT_METHOD(D, PayElectronicCertificate, u"ОплатитьЭлектроннымСертификатом", 12, exports::CardNumbers(6)),
-    ORVEX_EXPORT_METHOD(D, ReturnElectronicCertificate, u"ВернутьЭлектроннымСертификатом", 12,
-                        exports::CardNumbers(6)),
+    ORVEX_EXPORT_METHOD(D, ReturnElectronicCertificate, u"ВернутьЭлектроннымСертификатом", 12, exports::CardNumbers(6)),
     ORVEX_EXPORT_METHOD(D, EmergencyReversal, u"АварийнаяОтменаОперации", 1),
     ORVEX_EXPORT_METHOD(D, GetOperationByCards, u"ПолучитьОперацииПоКартам", 2),
     ORVEX_EXPORT_METHOD(D, Settelment, u"ИтогиДняПоКартам", 2),
@@ -95,54 +94,54 @@ constexpr auto Layout(std::u16string_view AMethod, const TParamField<TP> (&AFiel
 constexpr TParamField<TP> Merchant(int32_t AIndex) { return Long(AIndex, &TP::MerchantNumber); }
 constexpr TParamField<TP> OperationStatus(int32_t AIndex) { return Int(AIndex, &TP::OperationStatus, Out); }
 
-constexpr auto kPayLayout = Layout(
-    u"PayByPaymentCard",
-    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
-     Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, InOut), Text(7, &TP::AuthorizationCode, InOut),
-     Text(8, &TP::Slip, Out)});
+constexpr auto kPayLayout =
+    Layout(u"PayByPaymentCard",
+           {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
+            Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, InOut), Text(7, &TP::AuthorizationCode, InOut),
+            Text(8, &TP::Slip, Out)});
 // The refund keeps the host's authorisation code.
-constexpr auto kReturnLayout = Layout(
-    u"ReturnPaymantByPaymantCard",
-    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
-     Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, InOut), Text(7, &TP::AuthorizationCode, In),
-     Text(8, &TP::Slip, Out)});
-constexpr auto kCancelLayout = Layout(
-    u"CancelPaymentByPaymentCard",
-    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount),
-     Amount(4, &TP::AmountOriginalTransaction), Text(5, &TP::CardNumber, InOut), Text(6, &TP::ReceiptNumber, InOut),
-     Text(7, &TP::RRNCode, In), Text(8, &TP::AuthorizationCode, In), Text(9, &TP::Slip, Out)});
-constexpr auto kAuthorisationLayout = Layout(
-    u"AuthorisationByPaymentCard",
-    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
-     Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, Out), Text(7, &TP::AuthorizationCode, Out),
-     Text(8, &TP::Slip, Out)});
+constexpr auto kReturnLayout =
+    Layout(u"ReturnPaymantByPaymantCard",
+           {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
+            Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, InOut), Text(7, &TP::AuthorizationCode, In),
+            Text(8, &TP::Slip, Out)});
+constexpr auto kCancelLayout =
+    Layout(u"CancelPaymentByPaymentCard", {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount),
+                                           Amount(4, &TP::AmountOriginalTransaction), Text(5, &TP::CardNumber, InOut),
+                                           Text(6, &TP::ReceiptNumber, InOut), Text(7, &TP::RRNCode, In),
+                                           Text(8, &TP::AuthorizationCode, In), Text(9, &TP::Slip, Out)});
+constexpr auto kAuthorisationLayout =
+    Layout(u"AuthorisationByPaymentCard",
+           {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
+            Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, Out), Text(7, &TP::AuthorizationCode, Out),
+            Text(8, &TP::Slip, Out)});
 // The confirmation is found by its receipt number alone: 6 and 7 stay untouched.
-constexpr auto kConfirmationLayout = Layout(
-    u"AuthConfirmationByPaymentCard",
-    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
-     Text(5, &TP::ReceiptNumber, InOut), Text(8, &TP::Slip, Out)});
-constexpr auto kCancelAuthorisationLayout = Layout(
-    u"CancelAuthorisationByPaymentCard",
-    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
-     Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, In), Text(7, &TP::AuthorizationCode, In),
-     Text(8, &TP::Slip, Out)});
-constexpr auto kCashWithdrawalLayout = Layout(
-    u"PayByPaymentCardWithCashWithdrawal",
-    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Amount(4, &TP::AmountCash),
-     Text(5, &TP::CardNumber, Out), Text(6, &TP::ReceiptNumber, Out), Text(7, &TP::RRNCode, Out),
-     Text(8, &TP::AuthorizationCode, Out), Text(9, &TP::Slip, Out)});
-constexpr auto kPayCertificateLayout = Layout(
-    u"PayElectronicCertificate",
-    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Text(3, &TP::BasketID, InOut),
-     Amount(4, &TP::ElectronicCertificateAmount), Amount(5, &TP::OwnFundsAmount), Text(6, &TP::CardNumber, Out),
-     Text(7, &TP::ReceiptNumber, Out), Text(8, &TP::RRNCode, Out), Text(9, &TP::AuthorizationCode, Out),
-     OperationStatus(10), Text(11, &TP::Slip, Out)});
-constexpr auto kReturnCertificateLayout = Layout(
-    u"ReturnElectronicCertificate",
-    {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Text(3, &TP::BasketID, InOut),
-     Amount(4, &TP::ElectronicCertificateAmount), Amount(5, &TP::OwnFundsAmount), Text(6, &TP::CardNumber, InOut),
-     Text(7, &TP::ReceiptNumber, InOut), Text(8, &TP::RRNCode, InOut), Text(9, &TP::AuthorizationCode, Out),
-     OperationStatus(10), Text(11, &TP::Slip, Out)});
+constexpr auto kConfirmationLayout =
+    Layout(u"AuthConfirmationByPaymentCard",
+           {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
+            Text(5, &TP::ReceiptNumber, InOut), Text(8, &TP::Slip, Out)});
+constexpr auto kCancelAuthorisationLayout =
+    Layout(u"CancelAuthorisationByPaymentCard",
+           {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Text(4, &TP::CardNumber, InOut),
+            Text(5, &TP::ReceiptNumber, InOut), Text(6, &TP::RRNCode, In), Text(7, &TP::AuthorizationCode, In),
+            Text(8, &TP::Slip, Out)});
+constexpr auto kCashWithdrawalLayout =
+    Layout(u"PayByPaymentCardWithCashWithdrawal",
+           {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Amount(3, &TP::Amount), Amount(4, &TP::AmountCash),
+            Text(5, &TP::CardNumber, Out), Text(6, &TP::ReceiptNumber, Out), Text(7, &TP::RRNCode, Out),
+            Text(8, &TP::AuthorizationCode, Out), Text(9, &TP::Slip, Out)});
+constexpr auto kPayCertificateLayout =
+    Layout(u"PayElectronicCertificate",
+           {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Text(3, &TP::BasketID, InOut),
+            Amount(4, &TP::ElectronicCertificateAmount), Amount(5, &TP::OwnFundsAmount), Text(6, &TP::CardNumber, Out),
+            Text(7, &TP::ReceiptNumber, Out), Text(8, &TP::RRNCode, Out), Text(9, &TP::AuthorizationCode, Out),
+            OperationStatus(10), Text(11, &TP::Slip, Out)});
+constexpr auto kReturnCertificateLayout =
+    Layout(u"ReturnElectronicCertificate",
+           {Merchant(1), Text(2, &TP::ConsumerPresentedQR, In), Text(3, &TP::BasketID, InOut),
+            Amount(4, &TP::ElectronicCertificateAmount), Amount(5, &TP::OwnFundsAmount),
+            Text(6, &TP::CardNumber, InOut), Text(7, &TP::ReceiptNumber, InOut), Text(8, &TP::RRNCode, InOut),
+            Text(9, &TP::AuthorizationCode, Out), OperationStatus(10), Text(11, &TP::Slip, Out)});
 
 // The card reading keeps its own values: the transaction record has no place
 // for them. The card type is "Unknown" until the terminal names it.
@@ -203,8 +202,7 @@ bool TAcquiringTerminalDriver::RunTransaction(V8Variant* RetValue, V8Variant* Pa
   return RunLayout<TTransactParams>(RetValue, Params, ALayout, [&](TTransactParams& R) { (this->*AOperation)(R); });
 }
 
-bool TAcquiringTerminalDriver::PayByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t,
-                                                TV8AddInDefBaseEx*&) {
+bool TAcquiringTerminalDriver::PayByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
   return RunTransaction(RetValue, Params, kPayLayout, &TAcquiringTerminalDriver::DoPayByPaymentCard);
 }
 
@@ -230,8 +228,7 @@ bool TAcquiringTerminalDriver::AuthConfirmationByPaymentCard(V8Variant* RetValue
 
 bool TAcquiringTerminalDriver::CancelAuthorisationByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t,
                                                                 TV8AddInDefBaseEx*&) {
-  return RunTransaction(RetValue, Params, kCancelAuthorisationLayout,
-                        &TAcquiringTerminalDriver::DoCancelAuthorisation);
+  return RunTransaction(RetValue, Params, kCancelAuthorisationLayout, &TAcquiringTerminalDriver::DoCancelAuthorisation);
 }
 
 bool TAcquiringTerminalDriver::PayByPaymentCardWithCashWithdrawal(V8Variant* RetValue, V8Variant* Params, int32_t,
@@ -241,8 +238,7 @@ bool TAcquiringTerminalDriver::PayByPaymentCardWithCashWithdrawal(V8Variant* Ret
 
 bool TAcquiringTerminalDriver::PayElectronicCertificate(V8Variant* RetValue, V8Variant* Params, int32_t,
                                                         TV8AddInDefBaseEx*&) {
-  return RunTransaction(RetValue, Params, kPayCertificateLayout,
-                        &TAcquiringTerminalDriver::DoPayElectronicCertificate);
+  return RunTransaction(RetValue, Params, kPayCertificateLayout, &TAcquiringTerminalDriver::DoPayElectronicCertificate);
 }
 
 bool TAcquiringTerminalDriver::ReturnElectronicCertificate(V8Variant* RetValue, V8Variant* Params, int32_t,
@@ -251,8 +247,7 @@ bool TAcquiringTerminalDriver::ReturnElectronicCertificate(V8Variant* RetValue, 
                         &TAcquiringTerminalDriver::DoReturnElectronicCertificate);
 }
 
-bool TAcquiringTerminalDriver::GetCardParametrs(V8Variant* RetValue, V8Variant* Params, int32_t,
-                                                TV8AddInDefBaseEx*&) {
+bool TAcquiringTerminalDriver::GetCardParametrs(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
   return RunLayout<TCardReading>(RetValue, Params, kCardParametersLayout, [&](TCardReading& R) {
     DoGetCardParameters(R.FromLastOperation, R.ConsumerPresentedQR, R.Result1, R.Result2, R.Result3, R.Result4,
                         R.Result5);

@@ -109,12 +109,9 @@ public:
   // are the names the host calls, misspelt as it spells them: keep them so.
   bool TerminalParameters(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool PayByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
-  bool ReturnPaymantByPaymantCard(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
-                                  TV8AddInDefBaseEx*& v8);
-  bool CancelPaymentByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
-                                  TV8AddInDefBaseEx*& v8);
-  bool AuthorisationByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
-                                  TV8AddInDefBaseEx*& v8);
+  bool ReturnPaymantByPaymantCard(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool CancelPaymentByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool AuthorisationByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool AuthConfirmationByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
                                      TV8AddInDefBaseEx*& v8);
   bool CancelAuthorisationByPaymentCard(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
@@ -122,10 +119,8 @@ public:
   bool PayByPaymentCardWithCashWithdrawal(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
                                           TV8AddInDefBaseEx*& v8);
   bool GetCardParametrs(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
-  bool PayElectronicCertificate(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
-                                TV8AddInDefBaseEx*& v8);
-  bool ReturnElectronicCertificate(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
-                                   TV8AddInDefBaseEx*& v8);
+  bool PayElectronicCertificate(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+  bool ReturnElectronicCertificate(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool EmergencyReversal(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool GetOperationByCards(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool Settelment(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);

@@ -74,39 +74,38 @@ constexpr TParamField<E> Receipt(int32_t AIndex) { return Text(AIndex, &E::Slip,
 constexpr auto kPayFpsLayout = Layout(
     u"PayFPS", {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut), Text(2, &E::RRNCode, InOut),
                 Int(3, &E::QRCodeLifetime, In), FpsMerchant(4), FpsResponseCode(5), FpsOperationId(6), Receipt(7)});
-constexpr auto kQRCodeFpsLayout = Layout(
-    u"GetQRCodeFPS", {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut), Text(2, &E::RRNCode, InOut),
-                      Int(3, &E::QRCodeLifetime, In), FpsMerchant(4), FpsResponseCode(5), FpsOperationId(6),
-                      Text(7, &E::QRCodeData, Out), Receipt(8)});
+constexpr auto kQRCodeFpsLayout =
+    Layout(u"GetQRCodeFPS", {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut), Text(2, &E::RRNCode, InOut),
+                             Int(3, &E::QRCodeLifetime, In), FpsMerchant(4), FpsResponseCode(5), FpsOperationId(6),
+                             Text(7, &E::QRCodeData, Out), Receipt(8)});
 // The status is asked by the payment's operation id, passed where the
 // authorisation code goes.
-constexpr auto kPaymentStatusFpsLayout = Layout(
-    u"GetPaymentStatusFPS", {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut),
-                             Text(2, &E::AuthorizationCode, InOut), FpsMerchant(3), FpsResponseCode(4),
-                             FpsOperationId(5), Receipt(6)});
+constexpr auto kPaymentStatusFpsLayout =
+    Layout(u"GetPaymentStatusFPS",
+           {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut), Text(2, &E::AuthorizationCode, InOut),
+            FpsMerchant(3), FpsResponseCode(4), FpsOperationId(5), Receipt(6)});
 // The reference of the returned payment and the cashier's password go in only.
-constexpr auto kReturnFpsLayout = Layout(
-    u"ReturnPaymentFPS", {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut), Text(2, &E::RRNCode, InOut),
-                          Text(3, &E::AuthorizationCode, In), FpsMerchant(4), FpsResponseCode(5), FpsOperationId(6),
-                          Text(7, &E::CashierPassword, In), Receipt(8)});
-constexpr auto kReturnStatusFpsLayout = Layout(
-    u"GetReturnPaymentStatusFPS",
-    {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut), Text(2, &E::RRNCode, InOut),
-     Text(3, &E::AuthorizationCode, InOut), FpsMerchant(4), FpsResponseCode(5), FpsOperationId(6), Receipt(7)});
+constexpr auto kReturnFpsLayout =
+    Layout(u"ReturnPaymentFPS", {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut),
+                                 Text(2, &E::RRNCode, InOut), Text(3, &E::AuthorizationCode, In), FpsMerchant(4),
+                                 FpsResponseCode(5), FpsOperationId(6), Text(7, &E::CashierPassword, In), Receipt(8)});
+constexpr auto kReturnStatusFpsLayout =
+    Layout(u"GetReturnPaymentStatusFPS",
+           {Amount(0, &E::Amount), Int(1, &E::FpsReceiptNumber, InOut), Text(2, &E::RRNCode, InOut),
+            Text(3, &E::AuthorizationCode, InOut), FpsMerchant(4), FpsResponseCode(5), FpsOperationId(6), Receipt(7)});
 constexpr auto kShowQRCodeLayout =
     Layout(u"ShowQRCodeFPSOnTerminal", {Int(0, &E::QRCodeTimeout, In), Text(1, &E::QRCodeData, In)});
 // Whatever the host passes in 1 to 7 is ignored: the sale starts empty.
 constexpr auto kPayExLayout = Layout(
-    u"PayByPaymentCardEx",
-    {Amount(0, &E::Amount), Text(1, &E::CardNumber, Out), Text(2, &E::ReceiptNumber, Out), Text(3, &E::RRNCode, Out),
-     Text(4, &E::AuthorizationCode, Out), Text(5, &E::CardHash, Out), Text(6, &E::CardBin, Out),
-     Text(7, &E::CardLastDigits, Out), Receipt(8)});
+    u"PayByPaymentCardEx", {Amount(0, &E::Amount), Text(1, &E::CardNumber, Out), Text(2, &E::ReceiptNumber, Out),
+                            Text(3, &E::RRNCode, Out), Text(4, &E::AuthorizationCode, Out), Text(5, &E::CardHash, Out),
+                            Text(6, &E::CardBin, Out), Text(7, &E::CardLastDigits, Out), Receipt(8)});
 constexpr auto kTestConnectionLayout = exports::Layout<TParamField<E>>(kMethods, u"TestConnection");
 constexpr auto kReportLayout = Layout(u"GetReport", {Bool(0, &E::FullReport), Receipt(1)});
 constexpr auto kReceiptCopyLayout = Layout(u"GetReceiptCopy", {Text(0, &E::ReceiptNumber, In), Receipt(1)});
 constexpr auto kCardExtLayout =
-    Layout(u"GetCardExtParams", {Text(0, &E::CardNumber, Out), Text(1, &E::CardHash, Out),
-                                 Text(2, &E::CardBin, Out), Text(3, &E::CardLastDigits, Out)});
+    Layout(u"GetCardExtParams", {Text(0, &E::CardNumber, Out), Text(1, &E::CardHash, Out), Text(2, &E::CardBin, Out),
+                                 Text(3, &E::CardLastDigits, Out)});
 constexpr auto kEnrollmentLayout = Layout(
     u"PurchaseWithEnrollment", {Amount(0, &E::Amount), Text(1, &E::CardNumber, Out), Text(2, &E::ReceiptNumber, Out),
                                 Text(3, &E::RRNCode, Out), Text(4, &E::AuthorizationCode, Out), Receipt(5)});
@@ -223,8 +222,8 @@ void TDriver::DoCancelAuthorisation(TTransactParams& R) {
 }
 
 void TDriver::DoPayWithCashWithdrawal(TTransactParams&) {
-  throw Exception(FormatText(resources::LoadString(resources::kMethodNotSupportedId),
-                             {u"PayByPaymentCardWithCashWithdrawal"}));
+  throw Exception(
+      FormatText(resources::LoadString(resources::kMethodNotSupportedId), {u"PayByPaymentCardWithCashWithdrawal"}));
 }
 
 // The reading's BIN and last four digits have no place among the host's parameters.
@@ -239,16 +238,16 @@ void TDriver::DoGetCardParameters(bool AFromLastOperation, std::u16string& ACons
 
 void TDriver::DoPayElectronicCertificate(TTransactParams& R) {
   WithSlip(R, [&] {
-    FDevice->SaleEc(R.OwnFundsAmount, R.ElectronicCertificateAmount, R.ConsumerPresentedQR, R.BasketID,
-                    R.CardNumber, R.ReceiptNumber, R.RRNCode, R.AuthorizationCode);
+    FDevice->SaleEc(R.OwnFundsAmount, R.ElectronicCertificateAmount, R.ConsumerPresentedQR, R.BasketID, R.CardNumber,
+                    R.ReceiptNumber, R.RRNCode, R.AuthorizationCode);
     R.OperationStatus = FDevice->Status() == kStatusApprovedPartially ? 1 : 0;
   });
 }
 
 void TDriver::DoReturnElectronicCertificate(TTransactParams& R) {
   WithSlip(R, [&] {
-    FDevice->RefundEc(R.OwnFundsAmount, R.ElectronicCertificateAmount, R.ConsumerPresentedQR, R.BasketID,
-                      R.CardNumber, R.ReceiptNumber, R.RRNCode, R.AuthorizationCode);
+    FDevice->RefundEc(R.OwnFundsAmount, R.ElectronicCertificateAmount, R.ConsumerPresentedQR, R.BasketID, R.CardNumber,
+                      R.ReceiptNumber, R.RRNCode, R.AuthorizationCode);
     R.OperationStatus = FDevice->Status() == kStatusApprovedPartially ? 1 : 0;
   });
 }
@@ -290,8 +289,8 @@ bool TDriver::GetPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, int32_
 
 bool TDriver::ReturnPaymentFPS(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
   return RunExtended(RetValue, Params, kReturnFpsLayout, [&](E& R) {
-    FDevice->RefundFPS(R.Amount, R.CashierPassword, R.FpsReceiptNumber, R.RRNCode, R.AuthorizationCode,
-                       R.MerchantID, R.ResponseCode, R.OperationID);
+    FDevice->RefundFPS(R.Amount, R.CashierPassword, R.FpsReceiptNumber, R.RRNCode, R.AuthorizationCode, R.MerchantID,
+                       R.ResponseCode, R.OperationID);
   });
 }
 
@@ -328,9 +327,8 @@ bool TDriver::GetReceiptCopy(V8Variant* RetValue, V8Variant* Params, int32_t, TV
 }
 
 bool TDriver::GetCardExtParams(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
-  return RunExtended(RetValue, Params, kCardExtLayout, [&](E& R) {
-    FDevice->GetCardParams(R.CardNumber, R.CardHash, R.CardBin, R.CardLastDigits);
-  });
+  return RunExtended(RetValue, Params, kCardExtLayout,
+                     [&](E& R) { FDevice->GetCardParams(R.CardNumber, R.CardHash, R.CardBin, R.CardLastDigits); });
 }
 
 bool TDriver::PurchaseWithEnrollment(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {

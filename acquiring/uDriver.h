@@ -88,8 +88,7 @@ public:
   bool GetQRCodeFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool GetPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool ReturnPaymentFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
-  bool GetReturnPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
-                                 TV8AddInDefBaseEx*& v8);
+  bool GetReturnPaymentStatusFPS(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool ShowQRCodeFPSOnTerminal(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool PayByPaymentCardEx(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool TestConnection(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
@@ -97,14 +96,12 @@ public:
   bool GetReceiptCopy(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool GetCardExtParams(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool PurchaseWithEnrollment(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
-  bool GetCompositeInterbankKey(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
-                                TV8AddInDefBaseEx*& v8);
+  bool GetCompositeInterbankKey(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
 
 private:
   // The extended methods by their layouts, failing with the device error's own code.
   template <class DeviceCall>
-  bool RunExtended(V8Variant* RetValue, V8Variant* Params, TParamLayout<TExtendedParams> ALayout,
-                   DeviceCall&& ACall);
+  bool RunExtended(V8Variant* RetValue, V8Variant* Params, TParamLayout<TExtendedParams> ALayout, DeviceCall&& ACall);
   // The device's receipt text lands in the record also when the call fails.
   template <class Record, class DeviceCall>
   void WithSlip(Record& R, DeviceCall&& ACall);

@@ -23,7 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::u16string_view LineText = u"< PayByPaymentCard";
-constexpr std::u16string_view LineData = u"Result=True; Params: [\"0\", 1500.25, \"\", \"4276********1234\", \"\", \"\", \"\", \"\"]";
+constexpr std::u16string_view LineData =
+    u"Result=True; Params: [\"0\", 1500.25, \"\", \"4276********1234\", \"\", \"\", \"\", \"\"]";
 
 // A private machine-wide folder with logging on and the banner already written.
 class LogPlace {

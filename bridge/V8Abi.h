@@ -38,11 +38,31 @@ using V8Char = char16_t;
 
 // Type codes (bits 0-11 of vt) and flag bits.
 enum V8TypeCode : uint16_t {
-  VTYPE_EMPTY = 0, VTYPE_NULL = 1, VTYPE_I2 = 2, VTYPE_I4 = 3, VTYPE_R4 = 4,
-  VTYPE_R8 = 5, VTYPE_DATE = 6, VTYPE_TM = 7, VTYPE_PSTR = 8, VTYPE_INTERFACE = 9,
-  VTYPE_ERROR = 10, VTYPE_BOOL = 11, VTYPE_VARIANT = 12, VTYPE_I1 = 13, VTYPE_UI1 = 14,
-  VTYPE_UI2 = 15, VTYPE_UI4 = 16, VTYPE_I8 = 17, VTYPE_UI8 = 18, VTYPE_INT = 19,
-  VTYPE_UINT = 20, VTYPE_HRESULT = 21, VTYPE_PWSTR = 22, VTYPE_BLOB = 23, VTYPE_CLSID = 24,
+  VTYPE_EMPTY = 0,
+  VTYPE_NULL = 1,
+  VTYPE_I2 = 2,
+  VTYPE_I4 = 3,
+  VTYPE_R4 = 4,
+  VTYPE_R8 = 5,
+  VTYPE_DATE = 6,
+  VTYPE_TM = 7,
+  VTYPE_PSTR = 8,
+  VTYPE_INTERFACE = 9,
+  VTYPE_ERROR = 10,
+  VTYPE_BOOL = 11,
+  VTYPE_VARIANT = 12,
+  VTYPE_I1 = 13,
+  VTYPE_UI1 = 14,
+  VTYPE_UI2 = 15,
+  VTYPE_UI4 = 16,
+  VTYPE_I8 = 17,
+  VTYPE_UI8 = 18,
+  VTYPE_INT = 19,
+  VTYPE_UINT = 20,
+  VTYPE_HRESULT = 21,
+  VTYPE_PWSTR = 22,
+  VTYPE_BLOB = 23,
+  VTYPE_CLSID = 24,
   VTYPE_STR_BLOB = 0xFFF,
 };
 inline constexpr uint16_t VTYPE_BASE_MASK = 0x0FFF;
@@ -163,16 +183,15 @@ struct TV8MemoryManager {
 struct TV8AddInDefBaseEx;
 struct TV8AddInDefBaseOps {
   void* Destroy[kV8DestructorSlots];
-  bool(V8_CALL* AddError)(TV8AddInDefBaseEx* Self, uint16_t wcode, const V8Char* source,
-                          const V8Char* descr, HostLong scode);
-  bool(V8_CALL* Read)(TV8AddInDefBaseEx* Self, V8Char* wszPropName, V8Variant* pVal,
-                      HostLong* pErrCode, V8Char** errDescriptor);
+  bool(V8_CALL* AddError)(TV8AddInDefBaseEx* Self, uint16_t wcode, const V8Char* source, const V8Char* descr,
+                          HostLong scode);
+  bool(V8_CALL* Read)(TV8AddInDefBaseEx* Self, V8Char* wszPropName, V8Variant* pVal, HostLong* pErrCode,
+                      V8Char** errDescriptor);
   bool(V8_CALL* Write)(TV8AddInDefBaseEx* Self, V8Char* wszPropName, V8Variant* pVar);
   bool(V8_CALL* RegisterProfileAs)(TV8AddInDefBaseEx* Self, V8Char* wszProfileName);
   bool(V8_CALL* SetEventBufferDepth)(TV8AddInDefBaseEx* Self, HostLong lDepth);
   HostLong(V8_CALL* GetEventBufferDepth)(TV8AddInDefBaseEx* Self);
-  bool(V8_CALL* ExternalEvent)(TV8AddInDefBaseEx* Self, V8Char* wszSource, V8Char* wszMessage,
-                               V8Char* wszData);
+  bool(V8_CALL* ExternalEvent)(TV8AddInDefBaseEx* Self, V8Char* wszSource, V8Char* wszMessage, V8Char* wszData);
   void(V8_CALL* CleanEventBuffer)(TV8AddInDefBaseEx* Self);
   bool(V8_CALL* SetStatusLine)(TV8AddInDefBaseEx* Self, V8Char* wszStatusLine);
   void(V8_CALL* ResetStatusLine)(TV8AddInDefBaseEx* Self);
@@ -224,12 +243,11 @@ struct TLanguageExtenderOps {
   HostLong(V8_CALL* FindMethod)(void* Self, const V8Char* wsMethodName);
   const V8Char*(V8_CALL* GetMethodName)(void* Self, HostLong lMethodNum, HostLong lMethodAlias);
   HostLong(V8_CALL* GetNParams)(void* Self, HostLong lMethodNum);
-  bool(V8_CALL* GetParamDefValue)(void* Self, HostLong lMethodNum, HostLong lParamNum,
-                                  V8Variant* pvarParamDefValue);
+  bool(V8_CALL* GetParamDefValue)(void* Self, HostLong lMethodNum, HostLong lParamNum, V8Variant* pvarParamDefValue);
   bool(V8_CALL* HasRetVal)(void* Self, HostLong lMethodNum);
   bool(V8_CALL* CallAsProc)(void* Self, HostLong lMethodNum, V8Variant* paParams, HostLong lSizeArray);
-  bool(V8_CALL* CallAsFunc)(void* Self, HostLong lMethodNum, V8Variant* pvarRetValue,
-                            V8Variant* paParams, HostLong lSizeArray);
+  bool(V8_CALL* CallAsFunc)(void* Self, HostLong lMethodNum, V8Variant* pvarRetValue, V8Variant* paParams,
+                            HostLong lSizeArray);
 };
 
 struct TLocaleOps {

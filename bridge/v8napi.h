@@ -17,12 +17,11 @@ struct TClassReg;
 // ---------------------------------------------------------------------------
 // Shapes of the code the registry points at. The invoking object comes first;
 // v8 is a reference to the driver object's V8 field.
-using TV8CallAsFunc = bool (*)(TV8UserObject& Self, V8Variant* RetValue, V8Variant* Params,
-                               int32_t ParamCount, TV8AddInDefBaseEx*& v8);
-using TV8CallAsProc = bool (*)(TV8UserObject& Self, V8Variant* Params, int32_t ParamCount,
+using TV8CallAsFunc = bool (*)(TV8UserObject& Self, V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
                                TV8AddInDefBaseEx*& v8);
-using TV8PropertyGetSet = bool (*)(TV8UserObject& Self, const std::u16string& PropName,
-                                   V8Variant* propValue, bool Get, TV8AddInDefBaseEx*& v8);
+using TV8CallAsProc = bool (*)(TV8UserObject& Self, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
+using TV8PropertyGetSet = bool (*)(TV8UserObject& Self, const std::u16string& PropName, V8Variant* propValue, bool Get,
+                                   TV8AddInDefBaseEx*& v8);
 // The class reference: its virtual constructor creates the driver object.
 using TV8UserClass = std::unique_ptr<TV8UserObject> (*)();
 
@@ -103,12 +102,12 @@ struct TClassReg {
 
   TMethReg& AddMethod(std::u16string_view MethName, std::u16string_view MethNameLoc, bool IsFunction,
                       TV8CallAsFunc Func, TV8CallAsProc Proc, int32_t ParamCount);
-  TMethReg& AddFunc(std::u16string_view MethName, std::u16string_view MethNameLoc,
-                    TV8CallAsFunc ExecuteProc, int32_t ParamCount);
-  TMethReg& AddProc(std::u16string_view MethName, std::u16string_view MethNameLoc,
-                    TV8CallAsProc ExecuteProc, int32_t ParamCount);
-  TPropReg& AddProp(std::u16string_view PropName, std::u16string_view PropNameLoc, bool IsReadable,
-                    bool IsWritable, TV8PropertyGetSet PropGetSet);
+  TMethReg& AddFunc(std::u16string_view MethName, std::u16string_view MethNameLoc, TV8CallAsFunc ExecuteProc,
+                    int32_t ParamCount);
+  TMethReg& AddProc(std::u16string_view MethName, std::u16string_view MethNameLoc, TV8CallAsProc ExecuteProc,
+                    int32_t ParamCount);
+  TPropReg& AddProp(std::u16string_view PropName, std::u16string_view PropNameLoc, bool IsReadable, bool IsWritable,
+                    TV8PropertyGetSet PropGetSet);
 
   // Scan from number 0 upward, the localized name first at each entry; -1 when
   // nothing matches. Exact, case-sensitive comparison.
@@ -207,9 +206,7 @@ public:
   void V8SetInt(V8Variant& V, int32_t Value) noexcept { ::V8SetInt(V8MM, V, Value); }
   void V8SetInt64(V8Variant& V, int64_t Value) noexcept { ::V8SetInt64(V8MM, V, Value); }
   void V8SetDouble(V8Variant& V, double Value) noexcept { ::V8SetDouble(V8MM, V, Value); }
-  bool V8SetWString(V8Variant& V, std::u16string_view Value) noexcept {
-    return ::V8SetWString(V8MM, V, Value);
-  }
+  bool V8SetWString(V8Variant& V, std::u16string_view Value) noexcept { return ::V8SetWString(V8MM, V, Value); }
   void V8SetEmptyWString(V8Variant& V) noexcept { ::V8SetEmptyWString(V8MM, V); }
   bool V8SetString(V8Variant& V, std::string_view Value) noexcept { return ::V8SetString(V8MM, V, Value); }
   bool V8SetPChar(V8Variant& V, const char* Value) noexcept { return ::V8SetPChar(V8MM, V, Value); }

@@ -76,8 +76,7 @@ void LogCallIn(const TMethReg& Method, const V8Variant* Params, int32_t ParamCou
     V8CheckParamsText(Params, ParamCount);
     return;
   }
-  WriteLog(u"> " + Method.MethName, u"Params: " + V8ParamsToText(Params, ParamCount, Method.Marks),
-           TLogLevel::llDebug);
+  WriteLog(u"> " + Method.MethName, u"Params: " + V8ParamsToText(Params, ParamCount, Method.Marks), TLogLevel::llDebug);
 }
 
 void LogCallOut(const TMethReg& Method, const V8Variant* Params, int32_t ParamCount, const V8Variant* RetValue) {
@@ -161,8 +160,8 @@ void CopyDefaultValue(TV8UserObject& Driver, const V8Variant& Default, V8Variant
   std::memset(static_cast<void*>(&Destination), 0, sizeof(Destination));
   switch (Default.vt) {
     case VTYPE_PWSTR:
-      Driver.V8SetWString(Destination, std::u16string_view(Default.vtRecWideString.pwstrVal,
-                                                           Default.vtRecWideString.wstrLen));
+      Driver.V8SetWString(Destination,
+                          std::u16string_view(Default.vtRecWideString.pwstrVal, Default.vtRecWideString.wstrLen));
       break;
     case VTYPE_PSTR:
       Driver.V8SetString(Destination, std::string_view(Default.vtRecString.pstrVal, Default.vtRecString.strLen));
@@ -361,11 +360,11 @@ constexpr V8VTable<Ops> MakeVTable(std::size_t TableIndex, const Ops& Slots) {
 constexpr V8VTable<TInitDoneOps> InitDoneTable =
     MakeVTable(0, TInitDoneOps{DestructorSlots<0>(), &InitOp, &SetMemManagerOp, &GetInfoOp, &DoneOp});
 
-constexpr V8VTable<TLanguageExtenderOps> LanguageExtenderTable = MakeVTable(
-    1, TLanguageExtenderOps{DestructorSlots<1>(), &RegisterExtensionAsOp, &GetNPropsOp, &FindPropOp,
-                            &GetPropNameOp, &GetPropValOp, &SetPropValOp, &IsPropReadableOp, &IsPropWritableOp,
-                            &GetNMethodsOp, &FindMethodOp, &GetMethodNameOp, &GetNParamsOp, &GetParamDefValueOp,
-                            &HasRetValOp, &CallAsProcOp, &CallAsFuncOp});
+constexpr V8VTable<TLanguageExtenderOps> LanguageExtenderTable =
+    MakeVTable(1, TLanguageExtenderOps{DestructorSlots<1>(), &RegisterExtensionAsOp, &GetNPropsOp, &FindPropOp,
+                                       &GetPropNameOp, &GetPropValOp, &SetPropValOp, &IsPropReadableOp,
+                                       &IsPropWritableOp, &GetNMethodsOp, &FindMethodOp, &GetMethodNameOp,
+                                       &GetNParamsOp, &GetParamDefValueOp, &HasRetValOp, &CallAsProcOp, &CallAsFuncOp});
 
 constexpr V8VTable<TLocaleOps> LocaleTable = MakeVTable(2, TLocaleOps{DestructorSlots<2>(), &SetLocaleOp});
 

@@ -22,7 +22,9 @@ void StorePlain(V8Variant& Value, uint16_t Type, T V8Variant::*Member, T V) {
 }
 }  // namespace
 
-void TDefParamList::AddInt(int32_t V, int32_t ParamNum) { StorePlain(*AddParam(ParamNum), VTYPE_I4, &V8Variant::lVal, V); }
+void TDefParamList::AddInt(int32_t V, int32_t ParamNum) {
+  StorePlain(*AddParam(ParamNum), VTYPE_I4, &V8Variant::lVal, V);
+}
 
 void TDefParamList::AddDouble(double V, int32_t ParamNum) {
   StorePlain(*AddParam(ParamNum), VTYPE_R8, &V8Variant::dblVal, V);
@@ -63,8 +65,7 @@ const TDefParamList::TDefParamValue* TDefParamList::Find(int32_t Num) const noex
 namespace {
 
 template <class Entry, class NamesOf>
-int32_t FindByName(const std::vector<std::unique_ptr<Entry>>& List, std::u16string_view Name,
-                   NamesOf Names) noexcept {
+int32_t FindByName(const std::vector<std::unique_ptr<Entry>>& List, std::u16string_view Name, NamesOf Names) noexcept {
   for (std::size_t I = 0; I < List.size(); ++I) {
     const auto [English, Localized] = Names(*List[I]);
     if (Name == Localized || Name == English) return static_cast<int32_t>(I);
@@ -93,13 +94,13 @@ TMethReg& TClassReg::AddMethod(std::u16string_view MethName, std::u16string_view
   return *MethList.back();
 }
 
-TMethReg& TClassReg::AddFunc(std::u16string_view MethName, std::u16string_view MethNameLoc,
-                             TV8CallAsFunc ExecuteProc, int32_t ParamCount) {
+TMethReg& TClassReg::AddFunc(std::u16string_view MethName, std::u16string_view MethNameLoc, TV8CallAsFunc ExecuteProc,
+                             int32_t ParamCount) {
   return AddMethod(MethName, MethNameLoc, true, ExecuteProc, nullptr, ParamCount);
 }
 
-TMethReg& TClassReg::AddProc(std::u16string_view MethName, std::u16string_view MethNameLoc,
-                             TV8CallAsProc ExecuteProc, int32_t ParamCount) {
+TMethReg& TClassReg::AddProc(std::u16string_view MethName, std::u16string_view MethNameLoc, TV8CallAsProc ExecuteProc,
+                             int32_t ParamCount) {
   return AddMethod(MethName, MethNameLoc, false, nullptr, ExecuteProc, ParamCount);
 }
 

@@ -19,9 +19,7 @@ namespace {
 
 uint16_t BaseType(const V8Variant& V) noexcept { return static_cast<uint16_t>(V.vt & VTYPE_BASE_MASK); }
 
-bool OwnsHostMemory(uint16_t Type) noexcept {
-  return Type == VTYPE_PSTR || Type == VTYPE_PWSTR || Type == VTYPE_BLOB;
-}
+bool OwnsHostMemory(uint16_t Type) noexcept { return Type == VTYPE_PSTR || Type == VTYPE_PWSTR || Type == VTYPE_BLOB; }
 
 void ReleaseInterface([[maybe_unused]] void* Interface) {
 #if defined(_WIN32)
@@ -61,9 +59,7 @@ void SetPlain(TV8MemoryManager* MM, V8Variant& V, uint16_t Type, T V8Variant::*M
   V.*Member = Value;
 }
 
-[[noreturn]] void RaiseInvalidFloatOperation() {
-  throw Exception(std::u16string(u"Invalid floating point operation"));
-}
+[[noreturn]] void RaiseInvalidFloatOperation() { throw Exception(std::u16string(u"Invalid floating point operation")); }
 
 // Truncates toward zero and keeps the low 32 bits of the 64-bit integer part.
 int32_t TruncToInt32(double Value) {
@@ -112,11 +108,11 @@ double GenericDouble(const V8Variant& V) {
 
 const char16_t* BaseTypeName(uint16_t Type) noexcept {
   static constexpr const char16_t* Names[] = {
-      u"VTYPE_EMPTY", u"VTYPE_NULL",    u"VTYPE_I2",   u"VTYPE_I4",    u"VTYPE_R4",    u"VTYPE_R8",
-      u"VTYPE_DATE",  u"VTYPE_TM",      u"VTYPE_PSTR", u"VTYPE_INTERFACE", u"VTYPE_ERROR", u"VTYPE_BOOL",
-      u"VTYPE_VARIANT", u"VTYPE_I1",    u"VTYPE_UI1",  u"VTYPE_UI2",   u"VTYPE_UI4",   u"VTYPE_I8",
-      u"VTYPE_UI8",   u"VTYPE_INT",     u"VTYPE_UINT", u"VTYPE_HRESULT", u"VTYPE_PWSTR", u"VTYPE_BLOB",
-      u"VTYPE_CLSID"};
+      u"VTYPE_EMPTY", u"VTYPE_NULL",    u"VTYPE_I2",      u"VTYPE_I4",   u"VTYPE_R4",
+      u"VTYPE_R8",    u"VTYPE_DATE",    u"VTYPE_TM",      u"VTYPE_PSTR", u"VTYPE_INTERFACE",
+      u"VTYPE_ERROR", u"VTYPE_BOOL",    u"VTYPE_VARIANT", u"VTYPE_I1",   u"VTYPE_UI1",
+      u"VTYPE_UI2",   u"VTYPE_UI4",     u"VTYPE_I8",      u"VTYPE_UI8",  u"VTYPE_INT",
+      u"VTYPE_UINT",  u"VTYPE_HRESULT", u"VTYPE_PWSTR",   u"VTYPE_BLOB", u"VTYPE_CLSID"};
   if (Type < std::size(Names)) return Names[Type];
   if (Type == VTYPE_STR_BLOB) return u"VTYPE_STR_BLOB";
   return nullptr;

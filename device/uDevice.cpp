@@ -487,9 +487,8 @@ void TDevice::TransferToCard(Currency ASum, std::u16string& ACardNum, std::u16st
 
 // The fast-payment operations take ARecNum for the host's sake only: no request
 // field carries it and nothing comes back into it.
-void TDevice::SaleFPS(Currency ASum, [[maybe_unused]] int32_t& ARecNum, std::u16string& ARrn,
-                      int32_t AQRCodeLifetime, std::u16string& AMerchantID, std::u16string& AResponseCode,
-                      std::u16string& AOpertationID) {
+void TDevice::SaleFPS(Currency ASum, [[maybe_unused]] int32_t& ARecNum, std::u16string& ARrn, int32_t AQRCodeLifetime,
+                      std::u16string& AMerchantID, std::u16string& AResponseCode, std::u16string& AOpertationID) {
   StartFps(ASum, AMerchantID, AResponseCode, AOpertationID);
   PutFpsPayment(kFlagFpsSale, ARrn, AQRCodeLifetime);
   RunExchangeThenRead(true, 0, [&] { FinishFps(AMerchantID, AResponseCode, AOpertationID); });
@@ -575,7 +574,8 @@ void TDevice::GetCompositeInterbankKey(std::u16string& AUUID, std::u16string& AP
                                        int64_t& ADateTimeUnix) {
   if (!FResponse) throw Exception(std::u16string(kNoCardOperations));
   const std::u16string AdditionalData = ResponseText(u"AdditionalData");
-  if (AdditionalData.empty()) throw Exception(std::u16string(u"Отсутствуют дополнительные данные транзакции в поле 86"));
+  if (AdditionalData.empty())
+    throw Exception(std::u16string(u"Отсутствуют дополнительные данные транзакции в поле 86"));
   AUUID = TBerTlv::GetTagDataAsString({kKeyTag, kKeyUUIDTag}, AdditionalData);
   APaymentSystemIdentifier = TBerTlv::GetTagDataAsString({kKeyTag, kKeyPaymentSystemTag}, AdditionalData);
   const TBytes Stamp = TBerTlv::GetTagData({kKeyTag, kKeyDateTimeTag}, AdditionalData);

@@ -74,16 +74,15 @@ public:
   void ReadCard(bool AFromLastOperation, const std::u16string& AConsumerPresentedQR, std::u16string& ACardNum,
                 std::u16string& AHash, std::u16string& ABIN, std::u16string& ALast4Dig);
   // The card of the last operation, without an exchange.
-  void GetCardParams(std::u16string& ACardNum, std::u16string& AHash, std::u16string& ABIN,
-                     std::u16string& ALast4Dig);
+  void GetCardParams(std::u16string& ACardNum, std::u16string& AHash, std::u16string& ABIN, std::u16string& ALast4Dig);
   // Resends the last operation's request as a reversal.
   void EmergencyVoid();
   // Spelt as the host method it serves (Settelment); keep the spelling.
   void Settelment();
 
   void SaleEc(Currency ASum, Currency ASumEc, const std::u16string& AConsumerPresentedQR,
-              const std::u16string& ABasketID, std::u16string& ACardNum, std::u16string& ARecNum,
-              std::u16string& ARrn, std::u16string& AAuthCode);
+              const std::u16string& ABasketID, std::u16string& ACardNum, std::u16string& ARecNum, std::u16string& ARrn,
+              std::u16string& AAuthCode);
   void RefundEc(Currency ASum, Currency ASumEc, const std::u16string& AConsumerPresentedQR,
                 const std::u16string& ABasketID, std::u16string& ACardNum, std::u16string& ARecNum,
                 std::u16string& ARrn, std::u16string& AAuthCode);
@@ -94,14 +93,13 @@ public:
   void GetQRCodeFPS(Currency ASum, int32_t& ARecNum, std::u16string& ARrn, int32_t AQRCodeLifetime,
                     std::u16string& AMerchantID, std::u16string& AResponseCode, std::u16string& AOpertationID,
                     std::u16string& AQRCodeData);
-  void GetSaleStatusFPS(Currency ASum, int32_t& ARecNum, std::u16string& AuthorizationCode,
-                        std::u16string& AMerchantID, std::u16string& AResponseCode, std::u16string& AOpertationID);
+  void GetSaleStatusFPS(Currency ASum, int32_t& ARecNum, std::u16string& AuthorizationCode, std::u16string& AMerchantID,
+                        std::u16string& AResponseCode, std::u16string& AOpertationID);
   void RefundFPS(Currency ASum, const std::u16string& ACashierPwd, int32_t& ARecNum, std::u16string& ARrn,
                  std::u16string& AAuthCode, std::u16string& AMerchantID, std::u16string& AResponseCode,
                  std::u16string& AOpertationID);
   void GetRefundStatusFPS(Currency ASum, int32_t& ARecNum, std::u16string& ARrn, std::u16string& AuthorizationCode,
-                          std::u16string& AMerchantID, std::u16string& AResponseCode,
-                          std::u16string& AOpertationID);
+                          std::u16string& AMerchantID, std::u16string& AResponseCode, std::u16string& AOpertationID);
   void ShowQRCodeFPSOnTerminal(int32_t ATimeout, const std::u16string& AQRCodeData);
   void GetReport(bool AFullReport);
   void GetReceiptCopy(const std::u16string& AReceiptNumber);

@@ -94,8 +94,8 @@ void TCustomDriver::SetTextParamOrEmpty(V8Variant& Param, std::u16string_view Te
   if (!V8SetWString(Param, Text)) V8SetEmptyWString(Param);
 }
 
-bool TCustomDriver::PropertyGetSet(TV8UserObject& Self, const std::u16string& PropName, V8Variant* propValue,
-                                   bool Get, TV8AddInDefBaseEx*& /*v8*/) {
+bool TCustomDriver::PropertyGetSet(TV8UserObject& Self, const std::u16string& PropName, V8Variant* propValue, bool Get,
+                                   TV8AddInDefBaseEx*& /*v8*/) {
   if (!propValue) throw Exception(std::u16string(u"No value for property ") + PropName);
   return static_cast<TCustomDriver&>(Self).PropertyGetSet(PropName, *propValue, Get);
 }
@@ -168,9 +168,7 @@ void RaiseMarkBeyondParameters() { throw Exception(std::u16string(u"A marked par
 
 void RaiseMethodNotExported() { throw Exception(std::u16string(u"The method is not in the export table")); }
 
-void RaiseLayoutBeyondParameters() {
-  throw Exception(std::u16string(u"A layout's parameter is beyond the method's"));
-}
+void RaiseLayoutBeyondParameters() { throw Exception(std::u16string(u"A layout's parameter is beyond the method's")); }
 
 void WriteTextValue(TCustomDriver& Self, V8Variant& Value, std::u16string_view Text) {
   if (!Self.V8SetWString(Value, Text)) throw Exception(std::u16string(u"The host gave no memory for a text"));

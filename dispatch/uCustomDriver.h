@@ -50,27 +50,38 @@ inline constexpr bool IsCharacter =
     std::is_same_v<T, char32_t>;
 
 template <class T>
-inline constexpr bool IsText = std::is_same_v<T, std::u16string> || std::is_same_v<T, std::string> ||
-                               std::is_same_v<T, std::wstring>;
+inline constexpr bool IsText =
+    std::is_same_v<T, std::u16string> || std::is_same_v<T, std::string> || std::is_same_v<T, std::wstring>;
 
 template <class T>
 constexpr TPropKind PropKindOf() {
-  if constexpr (std::is_same_v<T, bool>) return TPropKind::pkBoolean;
-  else if constexpr (IsCharacter<T>) return TPropKind::pkOther;
-  else if constexpr (std::is_integral_v<T>) return TPropKind::pkInteger;
-  else if constexpr (std::is_floating_point_v<T>) return TPropKind::pkFloat;
-  else if constexpr (std::is_enum_v<T>) return TPropKind::pkEnumeration;
-  else if constexpr (IsText<T>) return TPropKind::pkString;
-  else return TPropKind::pkOther;
+  if constexpr (std::is_same_v<T, bool>)
+    return TPropKind::pkBoolean;
+  else if constexpr (IsCharacter<T>)
+    return TPropKind::pkOther;
+  else if constexpr (std::is_integral_v<T>)
+    return TPropKind::pkInteger;
+  else if constexpr (std::is_floating_point_v<T>)
+    return TPropKind::pkFloat;
+  else if constexpr (std::is_enum_v<T>)
+    return TPropKind::pkEnumeration;
+  else if constexpr (IsText<T>)
+    return TPropKind::pkString;
+  else
+    return TPropKind::pkOther;
 }
 
 // The settings form's kind: characters count as text here, unlike in the accessor.
 template <class T>
 constexpr TValueKind ValueKindOf() {
-  if constexpr (std::is_same_v<T, bool>) return TValueKind::vkBoolean;
-  else if constexpr (IsCharacter<T> || IsText<T>) return TValueKind::vkString;
-  else if constexpr (std::is_arithmetic_v<T>) return TValueKind::vkNumber;
-  else return TValueKind::vkUnknown;
+  if constexpr (std::is_same_v<T, bool>)
+    return TValueKind::vkBoolean;
+  else if constexpr (IsCharacter<T> || IsText<T>)
+    return TValueKind::vkString;
+  else if constexpr (std::is_arithmetic_v<T>)
+    return TValueKind::vkNumber;
+  else
+    return TValueKind::vkUnknown;
 }
 
 }  // namespace exports
@@ -252,15 +263,21 @@ void WriteTextValue(TCustomDriver& Self, V8Variant& Value, std::u16string_view T
 // Text properties may hold UTF-16, UTF-8 or the platform's wide strings.
 template <class T>
 std::u16string TextToU16(const T& Text) {
-  if constexpr (std::is_same_v<T, std::u16string>) return Text;
-  else if constexpr (std::is_same_v<T, std::string>) return FromUtf8(Text);
-  else return FromWide(Text);
+  if constexpr (std::is_same_v<T, std::u16string>)
+    return Text;
+  else if constexpr (std::is_same_v<T, std::string>)
+    return FromUtf8(Text);
+  else
+    return FromWide(Text);
 }
 template <class T>
 T TextFromU16(std::u16string Text) {
-  if constexpr (std::is_same_v<T, std::u16string>) return Text;
-  else if constexpr (std::is_same_v<T, std::string>) return ToUtf8(Text);
-  else return ToWide(Text);
+  if constexpr (std::is_same_v<T, std::u16string>)
+    return Text;
+  else if constexpr (std::is_same_v<T, std::string>)
+    return ToUtf8(Text);
+  else
+    return ToWide(Text);
 }
 
 template <auto Getter>
@@ -314,9 +331,7 @@ void WriteThunk(TCustomDriver& Self, const V8Variant& Value) {
 
 // The parameters, counted from 0, that carry a card number or a secret. An
 // index the method does not have fails the table's compilation.
-constexpr TParamMarks CardNumbers(std::integral auto... Indices) {
-  return {((uint64_t{1} << Indices) | ...), 0};
-}
+constexpr TParamMarks CardNumbers(std::integral auto... Indices) { return {((uint64_t{1} << Indices) | ...), 0}; }
 constexpr TParamMarks Secrets(std::integral auto... Indices) { return {0, ((uint64_t{1} << Indices) | ...)}; }
 
 [[noreturn]] void RaiseMarkBeyondParameters();
@@ -363,15 +378,22 @@ template <auto Getter, auto Setter>
 constexpr TExportProp Property(std::u16string_view Name, std::u16string_view NameLoc, std::u16string_view Caption,
                                std::u16string_view DefValue, bool ReadOnly) {
   using TValue = typename MemberOf<decltype(Getter)>::Value;
-  return {Name,     NameLoc,          Caption, DefValue, ReadOnly, PropKindOf<TValue>(), ValueKindOf<TValue>(),
-          &ReadThunk<Getter>, &WriteThunk<Setter>};
+  return {Name,
+          NameLoc,
+          Caption,
+          DefValue,
+          ReadOnly,
+          PropKindOf<TValue>(),
+          ValueKindOf<TValue>(),
+          &ReadThunk<Getter>,
+          &WriteThunk<Setter>};
 }
 
 template <auto Getter>
 constexpr TExportProp ReadOnlyProperty(std::u16string_view Name, std::u16string_view NameLoc,
                                        std::u16string_view Caption, std::u16string_view DefValue) {
   using TValue = typename MemberOf<decltype(Getter)>::Value;
-  return {Name, NameLoc, Caption, DefValue, true, PropKindOf<TValue>(), ValueKindOf<TValue>(), &ReadThunk<Getter>,
+  return {Name,   NameLoc, Caption, DefValue, true, PropKindOf<TValue>(), ValueKindOf<TValue>(), &ReadThunk<Getter>,
           nullptr};
 }
 
@@ -392,9 +414,8 @@ constexpr TExportAction Action(std::u16string_view Name, std::u16string_view Cap
 // The cast picks the host-method form where a plain member shares the name.
 // A method's optional last argument marks the parameters the log must mask:
 // exports::CardNumbers(4), exports::Secrets(7).
-#define ORVEX_EXPORT_METHOD(Class, Name, NameLoc, ParamCount, ...)                                         \
-  ::exports::Method<static_cast<bool (Class::*)(V8Variant*, V8Variant*, int32_t, TV8AddInDefBaseEx*&)>(    \
-                        &Class::Name),                                                                    \
+#define ORVEX_EXPORT_METHOD(Class, Name, NameLoc, ParamCount, ...)                                                    \
+  ::exports::Method<static_cast<bool (Class::*)(V8Variant*, V8Variant*, int32_t, TV8AddInDefBaseEx*&)>(&Class::Name), \
                     ParamCount>(u"" #Name, NameLoc __VA_OPT__(, ) __VA_ARGS__)
 #define ORVEX_EXPORT_PROPERTY(Class, Name, NameLoc, Caption, DefValue, ReadOnly) \
   ::exports::Property<&Class::Get##Name, &Class::Set##Name>(u"" #Name, NameLoc, Caption, DefValue, ReadOnly)

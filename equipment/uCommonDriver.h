@@ -91,8 +91,7 @@ public:
   virtual void ApplyLocalization(std::u16string_view LanguageCode, std::u16string_view Pattern);
 
   // Host methods.
-  virtual bool GetInterfaceRevision(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
-                                    TV8AddInDefBaseEx*& v8);
+  virtual bool GetInterfaceRevision(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool GetDescription(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool GetLastError(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);
   bool Open(V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*& v8);

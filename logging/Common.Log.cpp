@@ -52,25 +52,19 @@ bool IsWritingMode(TLogMode Mode) {
 
 bool ModeLetsPass(TLogMode Mode, TLogLevel Level) {
   switch (Mode) {
-    case TLogMode::lmErrors:
-      return Level == TLogLevel::llError;
-    case TLogMode::lmInfo:
-      return Level == TLogLevel::llInfo || Level == TLogLevel::llError;
+    case TLogMode::lmErrors: return Level == TLogLevel::llError;
+    case TLogMode::lmInfo: return Level == TLogLevel::llInfo || Level == TLogLevel::llError;
     case TLogMode::lmAll:
       return Level == TLogLevel::llInfo || Level == TLogLevel::llDebug || Level == TLogLevel::llError;
-    default:
-      return false;
+    default: return false;
   }
 }
 
 std::u16string_view LevelWord(TLogLevel Level) {
   switch (Level) {
-    case TLogLevel::llInfo:
-      return u"INFO";
-    case TLogLevel::llDebug:
-      return u"DEBUG";
-    case TLogLevel::llError:
-      return u"ERROR";
+    case TLogLevel::llInfo: return u"INFO";
+    case TLogLevel::llDebug: return u"DEBUG";
+    case TLogLevel::llError: return u"ERROR";
   }
   return {};
 }
@@ -129,9 +123,12 @@ void AppendTimestamp(std::u16string& Out, const LocalDateTime& Time) {
 void AppendEscaped(std::u16string& Out, std::u16string_view Text) {
   static constexpr char16_t Hex[] = u"0123456789ABCDEF";
   for (const char16_t C : Text) {
-    if (C == u'\r') Out += u"\\r";
-    else if (C == u'\n') Out += u"\\n";
-    else if (C == u'\t') Out += u"\\t";
+    if (C == u'\r')
+      Out += u"\\r";
+    else if (C == u'\n')
+      Out += u"\\n";
+    else if (C == u'\t')
+      Out += u"\\t";
     else if (C < 0x20 || C == 0x7F) {
       Out += u"\\x";
       Out.push_back(Hex[C >> 4]);

@@ -34,8 +34,7 @@ void Cover(std::vector<TCover>& Covers, std::size_t TextSize, std::size_t From, 
   for (std::size_t I = From; I < To; ++I) Covers[I] = std::max(Covers[I], Kind);
 }
 
-void CoverOccurrences(std::u16string_view Text, std::u16string_view Value, TCover Kind,
-                      std::vector<TCover>& Covers) {
+void CoverOccurrences(std::u16string_view Text, std::u16string_view Value, TCover Kind, std::vector<TCover>& Covers) {
   std::size_t CoveredTo = 0;
   for (std::size_t At = Text.find(Value); At != std::u16string_view::npos; At = Text.find(Value, At + 1)) {
     Cover(Covers, Text.size(), std::max(At, CoveredTo), At + Value.size(), Kind);

@@ -33,7 +33,7 @@ std::u16string FormatOSVersionText(const std::optional<TOSVersionFacts>& Facts) 
     Text += u' ';
   }
   return Text + FormatText(u"(%s.%s.%s)", {VersionNumberText(Facts->Major), VersionNumberText(Facts->Minor),
-                                          VersionNumberText(Facts->Build)});
+                                           VersionNumberText(Facts->Build)});
 }
 
 std::u16string GetOSVersionText() { return FormatOSVersionText(QueryOSVersionFacts()); }

@@ -95,7 +95,8 @@ std::string PrettyNameFrom(const char* OsReleaseFile) {
   std::ifstream File(OsReleaseFile);
   constexpr std::string_view Key = "PRETTY_NAME=";
   for (std::string Line; std::getline(File, Line);) {
-    if (std::string_view(Line).substr(0, Key.size()) == Key) return ShellWordValue(std::string_view(Line).substr(Key.size()));
+    if (std::string_view(Line).substr(0, Key.size()) == Key)
+      return ShellWordValue(std::string_view(Line).substr(Key.size()));
   }
   return {};
 }

@@ -41,8 +41,7 @@ TModuleVersion ReadModuleVersion(const std::u16string& FilePath) {
   if (!::GetFileVersionInfoW(Path.c_str(), 0, Size, Block.data())) return {};
   void* Fixed = nullptr;
   UINT Length = 0;
-  if (!::VerQueryValueW(Block.data(), L"\\", &Fixed, &Length) || Fixed == nullptr ||
-      Length < sizeof(VS_FIXEDFILEINFO))
+  if (!::VerQueryValueW(Block.data(), L"\\", &Fixed, &Length) || Fixed == nullptr || Length < sizeof(VS_FIXEDFILEINFO))
     return {};
   const auto* Info = static_cast<const VS_FIXEDFILEINFO*>(Fixed);
   return Info->dwSignature == 0xFEEF04BD ? SplitFileVersion(*Info) : TModuleVersion{};

@@ -222,8 +222,8 @@ std::u16string FloatToText(double Value) {
   // Round to 15 significant digits first; the exponent of the rounded value
   // decides between fixed and scientific notation.
   std::array<char, 32> Buffer{};
-  const auto Result = std::to_chars(Buffer.data(), Buffer.data() + Buffer.size(), Value,
-                                    std::chars_format::scientific, 14);
+  const auto Result =
+      std::to_chars(Buffer.data(), Buffer.data() + Buffer.size(), Value, std::chars_format::scientific, 14);
   const std::string_view Sci(Buffer.data(), static_cast<std::size_t>(Result.ptr - Buffer.data()));
   const std::size_t EPos = Sci.find('e');
   int Exponent = 0;

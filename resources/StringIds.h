@@ -7,7 +7,7 @@
 namespace resources {
 inline constexpr uint32_t kDriverNameId = 101;
 inline constexpr uint32_t kDriverDescriptionId = 102;
-inline constexpr uint32_t kParametersCaptionId = 103;  // "Параметры"
-inline constexpr uint32_t kHelpCaptionId = 104;        // "Справка"
-inline constexpr uint32_t kMethodNotSupportedId = 105; // "Метод "%s" не поддерживается"
+inline constexpr uint32_t kParametersCaptionId = 103;   // "Параметры"
+inline constexpr uint32_t kHelpCaptionId = 104;         // "Справка"
+inline constexpr uint32_t kMethodNotSupportedId = 105;  // "Метод "%s" не поддерживается"
 }  // namespace resources

@@ -6,6 +6,6 @@
 #include "logging/uVInfo.h"
 
 namespace {
-__attribute__((section(ORVEX_VERSION_SECTION), used)) const uint16_t FileVersion[4] = {
-    ORVEX_VERSION_MAJOR, ORVEX_VERSION_MINOR, ORVEX_VERSION_PATCH, ORVEX_VERSION_TWEAK};
+__attribute__((section(ORVEX_VERSION_SECTION), used))
+const uint16_t FileVersion[4] = {ORVEX_VERSION_MAJOR, ORVEX_VERSION_MINOR, ORVEX_VERSION_PATCH, ORVEX_VERSION_TWEAK};
 }  // namespace

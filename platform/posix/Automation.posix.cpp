@@ -186,7 +186,8 @@ std::u16string RegistryFolder() {
 void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath) {
   if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
   const std::string Provider = ToUtf8(ProviderPath);
-  if (Provider.empty() || Provider.front() != '/' || Provider.find_first_of(std::string("\n\r\0", 3)) != std::string::npos) {
+  if (Provider.empty() || Provider.front() != '/' ||
+      Provider.find_first_of(std::string("\n\r\0", 3)) != std::string::npos) {
     throw Exception(u"The provider library of an automation class must be given by its absolute path, not \"" +
                     std::u16string(ProviderPath) + u"\"");
   }

@@ -179,7 +179,8 @@ LocalDateTime Now() {
 uint32_t TickCount() noexcept {
   timespec Stamp{};
   ::clock_gettime(CLOCK_MONOTONIC, &Stamp);
-  const auto Milliseconds = static_cast<uint64_t>(Stamp.tv_sec) * 1000u + static_cast<uint64_t>(Stamp.tv_nsec / 1000000);
+  const auto Milliseconds =
+      static_cast<uint64_t>(Stamp.tv_sec) * 1000u + static_cast<uint64_t>(Stamp.tv_nsec / 1000000);
   return static_cast<uint32_t>(Milliseconds);
 }
 

@@ -261,8 +261,8 @@ Value FromVariant(const VARIANT& Source) {
     case VT_DECIMAL:
     case VT_DATE: return ChangedTo(Source, VT_BSTR);
     default:
-      throw Exception(u"The automation object answered a value of the variant type " +
-                      IntToText(V_VT(&Source)) + u", which has no counterpart here");
+      throw Exception(u"The automation object answered a value of the variant type " + IntToText(V_VT(&Source)) +
+                      u", which has no counterpart here");
   }
 }
 

@@ -88,9 +88,9 @@ bool CreateFolderTree(const std::wstring& Folder) {
 
 std::u16string SystemMessage(DWORD Code) {
   wchar_t* Text = nullptr;
-  const DWORD Length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, Code, 0,
-      reinterpret_cast<wchar_t*>(&Text), 0, nullptr);
+  const DWORD Length =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, Code, 0, reinterpret_cast<wchar_t*>(&Text), 0, nullptr);
   std::u16string Message = Length > 0 ? FromWide(std::wstring_view(Text, Length)) : std::u16string();
   ::LocalFree(Text);
   while (!Message.empty() && (Message.back() == u'\n' || Message.back() == u'\r' || Message.back() == u' '))
@@ -120,8 +120,8 @@ private:
 // Deny-write sharing makes the whole append exclusive between processes.
 HANDLE OpenForAppend(const std::wstring& Path) {
   for (int Attempt = 0;; ++Attempt) {
-    const HANDLE File = ::CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE File = ::CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     if (File != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_SHARING_VIOLATION || Attempt >= SharingRetries)
       return File;
     ::Sleep(SharingRetryPauseMs);
@@ -179,9 +179,8 @@ uint32_t TickCount() noexcept { return static_cast<uint32_t>(::GetTickCount()); 
 void SleepMs(uint32_t Milliseconds) noexcept { ::Sleep(Milliseconds); }
 
 std::u16string TimeSeparator() {
-  std::u16string Separator = QueryText([](wchar_t* Out, int Size) {
-    return ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, Out, Size);
-  });
+  std::u16string Separator = QueryText(
+      [](wchar_t* Out, int Size) { return ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, Out, Size); });
   return Separator.empty() ? std::u16string(u":") : Separator;
 }
 

@@ -35,8 +35,8 @@ protected:
   }
   // A card payment of 12.50 with the host's usual empty in-out texts.
   CallOutcome Pay(std::u16string_view Method = u"PayByPaymentCard") {
-    return Object->Call(Method, {Text(u"dev"), int32_t{1}, Text(u""), 12.5, Text(u""), Text(u""), Text(u""),
-                                 Text(u""), Text(u"")});
+    return Object->Call(
+        Method, {Text(u"dev"), int32_t{1}, Text(u""), 12.5, Text(u""), Text(u""), Text(u""), Text(u""), Text(u"")});
   }
 
   device_test::TSimulator Simulator;
@@ -52,18 +52,18 @@ TEST_F(AcquiringHost, PaymentRefundAndCancelReachTheTerminalAndReturnItsAnswer) 
   EXPECT_EQ(Get(u"Status"), HostValue(int32_t{1}));
 
   const HostValue Rrn = Paid.Params[6];
-  const CallOutcome Refunded = Object->Call(u"ReturnPaymantByPaymantCard",
-                                            {Text(u"dev"), int32_t{1}, Text(u""), 12.5, Text(u""), Text(u""), Rrn,
-                                             Text(u"host-auth"), Text(u"")});
+  const CallOutcome Refunded = Object->Call(
+      u"ReturnPaymantByPaymantCard",
+      {Text(u"dev"), int32_t{1}, Text(u""), 12.5, Text(u""), Text(u""), Rrn, Text(u"host-auth"), Text(u"")});
   ASSERT_EQ(Refunded.Return, HostValue(true)) << ToUtf8(LastError().second);
   EXPECT_EQ(Refunded.Params[7], Text(u"host-auth"));
   EXPECT_EQ(Simulator.RequestField(u"ReferenceNumber"), TextOf(Rrn));
 
   const CallOutcome Second = Pay();
   ASSERT_EQ(Second.Return, HostValue(true));
-  const CallOutcome Cancelled = Object->Call(
-      u"CancelPaymentByPaymentCard", {Text(u"dev"), int32_t{1}, Text(u""), 12.5, 12.5, Text(u""),
-                                      Second.Params[5], Second.Params[6], Second.Params[7], Text(u"")});
+  const CallOutcome Cancelled =
+      Object->Call(u"CancelPaymentByPaymentCard", {Text(u"dev"), int32_t{1}, Text(u""), 12.5, 12.5, Text(u""),
+                                                   Second.Params[5], Second.Params[6], Second.Params[7], Text(u"")});
   ASSERT_EQ(Cancelled.Return, HostValue(true)) << ToUtf8(LastError().second);
   EXPECT_NE(TextOf(Cancelled.Params[9]), u"");
 }
@@ -128,7 +128,8 @@ TEST_F(AcquiringHost, ExtendedOutputsWithoutAnAnswerAndAfterAPayment) {
     Values After;
   } Before[] = {
       {u"GetCompositeInterbankKey", {Text(u"x"), Text(u"x"), Text(u"x")}, {Text(u""), Text(u""), HostDate{0}}},
-      {u"GetCardExtParams", {int32_t{1}, Text(u"x"), Text(u"x"), Text(u"x")},
+      {u"GetCardExtParams",
+       {int32_t{1}, Text(u"x"), Text(u"x"), Text(u"x")},
        {Text(u""), Text(u""), Text(u""), Text(u"")}},
   };
   for (const auto& Case : Before) {
@@ -148,8 +149,8 @@ TEST_F(AcquiringHost, ExtendedOutputsWithoutAnAnswerAndAfterAPayment) {
   ASSERT_NE(Date, nullptr);
   EXPECT_GT(Date->DayCount, 25569.0);  // after 1 January 1970
 
-  const CallOutcome Fps = Object->Call(u"PayFPS", {12.5, Text(u"15"), Text(u""), int32_t{5}, Text(u""), Text(u""),
-                                                   Text(u""), Text(u"")});
+  const CallOutcome Fps =
+      Object->Call(u"PayFPS", {12.5, Text(u"15"), Text(u""), int32_t{5}, Text(u""), Text(u""), Text(u""), Text(u"")});
   EXPECT_EQ(Fps.Params[1].index(), HostValue(int32_t{0}).index());
 }
 
@@ -201,24 +202,19 @@ TEST_F(AcquiringHost, TheTimeoutAfterGetParamsStaysWithinAMinute) {
     HostValue After;
     const char16_t* Shown;  // in the refusal; null when the value is taken
   } Cases[] = {
-      {int32_t{0}, int32_t{0}, nullptr},
-      {int32_t{60000}, int32_t{60000}, nullptr},
-      {Text(u"250"), int32_t{250}, nullptr},
-      {int32_t{60001}, Kept, u"60001"},
-      {int32_t{2147483647}, Kept, u"2147483647"},
-      {int32_t{-1}, Kept, u"-1"},
+      {int32_t{0}, int32_t{0}, nullptr},          {int32_t{60000}, int32_t{60000}, nullptr},
+      {Text(u"250"), int32_t{250}, nullptr},      {int32_t{60001}, Kept, u"60001"},
+      {int32_t{2147483647}, Kept, u"2147483647"}, {int32_t{-1}, Kept, u"-1"},
       {4294969296.0, Kept, u"4294969296"},  // 2000 in its low 32 bits
-      {Text(u"70000"), Kept, u"70000"},
-      {std::numeric_limits<double>::quiet_NaN(), Kept, u"NAN"},
+      {Text(u"70000"), Kept, u"70000"},           {std::numeric_limits<double>::quiet_NaN(), Kept, u"NAN"},
   };
   for (const bool ByProperty : {true, false}) {
     for (const auto& Case : Cases) {
       Set(u"TimeoutAfterGetParams", Kept);
       const std::u16string Refusal = WriteTimeoutAfterGetParams(ByProperty, Case.Value);
-      const std::u16string Expected =
-          Case.Shown ? u"Недопустимая задержка после операции получения параметров: " + std::u16string(Case.Shown) +
-                           u" (допустимо от 0 до 60000 мсек.)"
-                     : u"";
+      const std::u16string Expected = Case.Shown ? u"Недопустимая задержка после операции получения параметров: " +
+                                                       std::u16string(Case.Shown) + u" (допустимо от 0 до 60000 мсек.)"
+                                                 : u"";
       EXPECT_EQ(Refusal, Expected) << (ByProperty ? "property " : "setting ") << FormatValue(Case.Value);
       EXPECT_EQ(Get(u"TimeoutAfterGetParams"), Case.After) << FormatValue(Case.Value);
     }
@@ -227,7 +223,7 @@ TEST_F(AcquiringHost, TheTimeoutAfterGetParamsStaysWithinAMinute) {
 
 TEST_F(AcquiringHost, ResultPropertiesBeforeAndAfterAnExchange) {
   const std::pair<const char16_t*, HostValue> Fresh[] = {
-      {u"Status", int32_t{0}}, {u"CommandResult", int32_t{0}}, {u"ReceiptText", Text(u"")},
+      {u"Status", int32_t{0}},          {u"CommandResult", int32_t{0}},     {u"ReceiptText", Text(u"")},
       {u"ResponseCodeHost", Text(u"")}, {u"TerminalId", Text(u"00000001")}, {u"Baud", int32_t{115200}}};
   for (const auto& [Name, Value] : Fresh) EXPECT_EQ(Get(Name), Value) << ToUtf8(Name);
 
@@ -238,8 +234,7 @@ TEST_F(AcquiringHost, ResultPropertiesBeforeAndAfterAnExchange) {
 }
 
 TEST_F(AcquiringHost, AShortCallFailsBeforeTheTerminal) {
-  const CallOutcome Outcome =
-      Object->CallWithCount(Method(u"PayByPaymentCard"), {Text(u"dev"), int32_t{1}, Text(u"")});
+  const CallOutcome Outcome = Object->CallWithCount(Method(u"PayByPaymentCard"), {Text(u"dev"), int32_t{1}, Text(u"")});
   EXPECT_TRUE(Outcome.Ok);
   EXPECT_EQ(Outcome.Return, HostValue(false));
   const auto [Code, Message] = LastError();

@@ -19,7 +19,7 @@
 namespace {
 
 // Registration wants every driver class to answer its own export table.
-#define ORVEX_TEST_EXPORTS                                                                 \
+#define ORVEX_TEST_EXPORTS                                                             \
   static const TExportTable& Exports() { return TAcquiringTerminalDriver::Exports(); } \
   const TExportTable& ObjectExports() const override { return Exports(); }
 
@@ -56,10 +56,13 @@ public:
   // Fills every field the way a terminal would, then fails when asked to.
   void Answer(TTransactParams& R) {
     Seen = R;
-    std::u16string TTransactParams::*const Fields[] = {
-        &TTransactParams::ConsumerPresentedQR, &TTransactParams::CardNumber,        &TTransactParams::ReceiptNumber,
-        &TTransactParams::RRNCode,             &TTransactParams::AuthorizationCode, &TTransactParams::Slip,
-        &TTransactParams::BasketID};
+    std::u16string TTransactParams::*const Fields[] = {&TTransactParams::ConsumerPresentedQR,
+                                                       &TTransactParams::CardNumber,
+                                                       &TTransactParams::ReceiptNumber,
+                                                       &TTransactParams::RRNCode,
+                                                       &TTransactParams::AuthorizationCode,
+                                                       &TTransactParams::Slip,
+                                                       &TTransactParams::BasketID};
     for (auto Field : Fields) R.*Field = u"d:" + FieldName(Field);
     R.OperationStatus = 1;
     Answer();
@@ -91,9 +94,8 @@ public:
 std::string Describe(const TTransactParams& R) {
   std::string Text = "Merchant=" + std::to_string(R.MerchantNumber);
   const std::pair<const char*, const std::u16string*> Texts[] = {
-      {"QR", &R.ConsumerPresentedQR}, {"Card", &R.CardNumber}, {"Rec", &R.ReceiptNumber},
-      {"RRN", &R.RRNCode},           {"Auth", &R.AuthorizationCode}, {"Basket", &R.BasketID},
-      {"Slip", &R.Slip}};
+      {"QR", &R.ConsumerPresentedQR}, {"Card", &R.CardNumber}, {"Rec", &R.ReceiptNumber}, {"RRN", &R.RRNCode},
+      {"Auth", &R.AuthorizationCode}, {"Basket", &R.BasketID}, {"Slip", &R.Slip}};
   for (const auto& [Name, Value] : Texts) {
     if (!Value->empty()) Text += std::string(" ") + Name + "=" + ToUtf8(*Value);
   }
@@ -132,8 +134,8 @@ public:
     const TMethReg* Method = Class.Method(Class.FindMethod(Name));
     EXPECT_NE(Method, nullptr) << ToUtf8(Name);
     TV8AddInDefBaseEx* Connection = nullptr;
-    EXPECT_TRUE(Method && Method->ExecuteFunc(Driver, &Ret, Params.data(), static_cast<int32_t>(Params.size()),
-                                              Connection));
+    EXPECT_TRUE(Method &&
+                Method->ExecuteFunc(Driver, &Ret, Params.data(), static_cast<int32_t>(Params.size()), Connection));
     return Ret.vt == VTYPE_BOOL && Ret.bVal;
   }
   std::u16string Output(int32_t Index) const { return V8AsWString(At(Index)); }
@@ -165,7 +167,8 @@ std::string WrittenBack(const DriverCall<TProbeDriver>& Call) {
   for (int32_t Index = 1; Index < static_cast<int32_t>(Call.Params.size()); ++Index) {
     const V8Variant& Value = Call.At(Index);
     std::string Field;
-    if (Value.vt == VTYPE_PWSTR && Call.Output(Index).rfind(u"d:", 0) == 0) Field = ToUtf8(Call.Output(Index)).substr(2);
+    if (Value.vt == VTYPE_PWSTR && Call.Output(Index).rfind(u"d:", 0) == 0)
+      Field = ToUtf8(Call.Output(Index)).substr(2);
     if (Value.vt == VTYPE_PWSTR && Call.Output(Index).empty()) Field = "\"\"";
     if (Value.vt == VTYPE_I4 && Index > 1) Field = "Status" + std::to_string(Value.lVal);
     if (!Field.empty()) Text += (Text.empty() ? "" : " ") + std::to_string(Index) + ":" + Field;
@@ -174,23 +177,45 @@ std::string WrittenBack(const DriverCall<TProbeDriver>& Call) {
 }
 
 const TLayoutCase kLayouts[] = {
-    {u"PayByPaymentCard", 9, {3}, "Merchant=-7 QR=h2 Card=h4 Rec=h5 RRN=h6 Auth=h7 Amount=35000",
+    {u"PayByPaymentCard",
+     9,
+     {3},
+     "Merchant=-7 QR=h2 Card=h4 Rec=h5 RRN=h6 Auth=h7 Amount=35000",
      "4:Card 5:Rec 6:RRN 7:Auth 8:Slip"},
-    {u"ReturnPaymantByPaymantCard", 9, {3}, "Merchant=-7 QR=h2 Card=h4 Rec=h5 RRN=h6 Auth=h7 Amount=35000",
+    {u"ReturnPaymantByPaymantCard",
+     9,
+     {3},
+     "Merchant=-7 QR=h2 Card=h4 Rec=h5 RRN=h6 Auth=h7 Amount=35000",
      "4:Card 5:Rec 6:RRN 8:Slip"},
-    {u"CancelPaymentByPaymentCard", 10, {3, 4},
-     "Merchant=-7 QR=h2 Card=h5 Rec=h6 RRN=h7 Auth=h8 Amount=35000 Orig=45000", "5:Card 6:Rec 9:Slip"},
-    {u"AuthorisationByPaymentCard", 9, {3}, "Merchant=-7 QR=h2 Card=h4 Rec=h5 Amount=35000",
+    {u"CancelPaymentByPaymentCard",
+     10,
+     {3, 4},
+     "Merchant=-7 QR=h2 Card=h5 Rec=h6 RRN=h7 Auth=h8 Amount=35000 Orig=45000",
+     "5:Card 6:Rec 9:Slip"},
+    {u"AuthorisationByPaymentCard",
+     9,
+     {3},
+     "Merchant=-7 QR=h2 Card=h4 Rec=h5 Amount=35000",
      "4:Card 5:Rec 6:RRN 7:Auth 8:Slip"},
-    {u"AuthConfirmationByPaymentCard", 9, {3}, "Merchant=-7 QR=h2 Card=h4 Rec=h5 Amount=35000",
+    {u"AuthConfirmationByPaymentCard", 9, {3}, "Merchant=-7 QR=h2 Card=h4 Rec=h5 Amount=35000", "4:Card 5:Rec 8:Slip"},
+    {u"CancelAuthorisationByPaymentCard",
+     9,
+     {3},
+     "Merchant=-7 QR=h2 Card=h4 Rec=h5 RRN=h6 Auth=h7 Amount=35000",
      "4:Card 5:Rec 8:Slip"},
-    {u"CancelAuthorisationByPaymentCard", 9, {3}, "Merchant=-7 QR=h2 Card=h4 Rec=h5 RRN=h6 Auth=h7 Amount=35000",
-     "4:Card 5:Rec 8:Slip"},
-    {u"PayByPaymentCardWithCashWithdrawal", 10, {3, 4}, "Merchant=-7 QR=h2 Amount=35000 Cash=45000",
+    {u"PayByPaymentCardWithCashWithdrawal",
+     10,
+     {3, 4},
+     "Merchant=-7 QR=h2 Amount=35000 Cash=45000",
      "5:Card 6:Rec 7:RRN 8:Auth 9:Slip"},
-    {u"PayElectronicCertificate", 12, {4, 5}, "Merchant=-7 QR=h2 Basket=h3 Cert=45000 Own=55000",
+    {u"PayElectronicCertificate",
+     12,
+     {4, 5},
+     "Merchant=-7 QR=h2 Basket=h3 Cert=45000 Own=55000",
      "3:Basket 6:Card 7:Rec 8:RRN 9:Auth 10:Status1 11:Slip"},
-    {u"ReturnElectronicCertificate", 12, {4, 5},
+    {u"ReturnElectronicCertificate",
+     12,
+     {4, 5},
      "Merchant=-7 QR=h2 Card=h6 Rec=h7 RRN=h8 Basket=h3 Cert=45000 Own=55000",
      "3:Basket 6:Card 7:Rec 8:RRN 9:Auth 10:Status1 11:Slip"},
 };
@@ -220,9 +245,20 @@ TEST(AcquiringLayouts, FewerParametersThanTheMethodReadsFail) {
 
 TEST(AmountToCurrency, ExactProductRoundedHalfToEven) {
   const std::pair<double, Currency> Cases[] = {
-      {0.03125, 312},  {0.09375, 938},    {-0.03125, -312}, {1.005, 10050},   {0.015, 150},
-      {0.00025, 3},    {0.00035, 3},      {0.00005, 1},     {0.000025, 0},    {12.5, 125000},
-      {0.0, 0},        {-0.0, 0},         {9e14, 9000000000000000000}, {-9e14, -9000000000000000000},
+      {0.03125, 312},
+      {0.09375, 938},
+      {-0.03125, -312},
+      {1.005, 10050},
+      {0.015, 150},
+      {0.00025, 3},
+      {0.00035, 3},
+      {0.00005, 1},
+      {0.000025, 0},
+      {12.5, 125000},
+      {0.0, 0},
+      {-0.0, 0},
+      {9e14, 9000000000000000000},
+      {-9e14, -9000000000000000000},
   };
   for (const auto& [Value, Expected] : Cases) EXPECT_EQ(AmountToCurrency(Value), Expected) << Value;
 }

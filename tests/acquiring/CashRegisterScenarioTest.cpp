@@ -37,7 +37,7 @@ TEST_F(CashRegister, ConnectPayDeclineReverseSettleDisconnect) {
   EXPECT_EQ(Answer(u"GetInterfaceRevision", {}), HostValue(int32_t{4000}));
   EXPECT_EQ(Answer(u"GetDescription", {Text(u"")}), HostValue(true));
   const std::vector<std::pair<std::u16string_view, HostValue>> Form = {
-      {u"TerminalID", Text(u"00000042")}, {u"Port", 0.0},          {u"Baud", 115200.0},
+      {u"TerminalID", Text(u"00000042")}, {u"Port", 0.0},         {u"Baud", 115200.0},
       {u"CurrencyCode", Text(u"643")},    {u"LogEnabled", false}, {u"TimeoutAfterGetParams", 0.0}};
   for (const auto& [Name, Value] : Form)
     EXPECT_EQ(Answer(u"SetParameter", {Text(Name), Value}), HostValue(true)) << ToUtf8(Name);

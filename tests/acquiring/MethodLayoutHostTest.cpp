@@ -34,8 +34,8 @@ protected:
 
   // Calls the method and checks its return, its code when it failed, the
   // parameters afterwards and the fields the terminal received.
-  void Check(std::u16string_view Method, const Values& Args, std::optional<int32_t> FailureCode,
-             const Values& After, const Fields& Sent = {}) {
+  void Check(std::u16string_view Method, const Values& Args, std::optional<int32_t> FailureCode, const Values& After,
+             const Fields& Sent = {}) {
     SCOPED_TRACE(ToUtf8(Method) + (FailureCode ? " failing" : " approved"));
     const CallOutcome Outcome = Object->Call(Method, Args);
     ASSERT_TRUE(Outcome.Ok);
@@ -90,9 +90,9 @@ TEST_F(MethodLayout, PreAuthorisationCardReadingAndCertificates) {
   PreAuthorisation[3] = 30.0;
   const CallOutcome ForConfirm = Approved(u"AuthorisationByPaymentCard", PreAuthorisation);
   const CallOutcome ForCancel = Approved(u"AuthorisationByPaymentCard", PreAuthorisation);
-  const CallOutcome Certificate = Approved(u"PayElectronicCertificate",
-                                           {Dev, int32_t{1}, Text(u""), Text(u"basket-0"), 5.0, 20.0, Text(u""),
-                                            Text(u""), Text(u""), Text(u""), int32_t{0}, Text(u"")});
+  const CallOutcome Certificate =
+      Approved(u"PayElectronicCertificate", {Dev, int32_t{1}, Text(u""), Text(u"basket-0"), 5.0, 20.0, Text(u""),
+                                             Text(u""), Text(u""), Text(u""), int32_t{0}, Text(u"")});
   const HostValue ConfirmTrx = ForConfirm.Params.at(5);
   const HostValue CancelRrn = ForCancel.Params.at(6);
   const HostValue CancelAuth = ForCancel.Params.at(7);
@@ -135,28 +135,28 @@ TEST_F(MethodLayout, PreAuthorisationCardReadingAndCertificates) {
       {u"PayElectronicCertificate",
        {Dev, int32_t{1}, Text(u""), Text(u"basket-1"), 2.0, 10.5, Text(u"c"), Text(u"r"), Text(u"n"), Text(u"a"),
         int32_t{9}, Text(u"s")},
-       {Dev, int32_t{1}, Text(u""), Text(u"basket-1"), 2.0, 10.5, kAnyText, kAnyText, kAnyText, kAnyText,
-        int32_t{0}, kReceipt},
+       {Dev, int32_t{1}, Text(u""), Text(u"basket-1"), 2.0, 10.5, kAnyText, kAnyText, kAnyText, kAnyText, int32_t{0},
+        kReceipt},
        {{u"OperationCode", u"1"},
         {u"ProcessingFlag", u"104"},
         {u"Amount", u"1050"},
         {u"AdditionalAmount", u"200"},
         {u"FileData", u"basket-1"}},
-       {Dev, int32_t{1}, Text(u""), Text(u"basket-1"), 2.0, 10.5, Text(u""), kAnyText, Text(u""), Text(u""),
-        int32_t{0}, kReceipt}},
+       {Dev, int32_t{1}, Text(u""), Text(u"basket-1"), 2.0, 10.5, Text(u""), kAnyText, Text(u""), Text(u""), int32_t{0},
+        kReceipt}},
       {u"ReturnElectronicCertificate",
        {Dev, int32_t{1}, Text(u""), Text(u"basket-0"), 5.0, 20.0, Text(u"card-in"), Text(u""), CertificateRrn,
         Text(u"a"), int32_t{9}, Text(u"s")},
-       {Dev, int32_t{1}, Text(u""), Text(u"basket-0"), 5.0, 20.0, kAnyText, kAnyText, kAnyText, kAnyText,
-        int32_t{0}, kReceipt},
+       {Dev, int32_t{1}, Text(u""), Text(u"basket-0"), 5.0, 20.0, kAnyText, kAnyText, kAnyText, kAnyText, int32_t{0},
+        kReceipt},
        {{u"OperationCode", u"29"},
         {u"ProcessingFlag", u"104"},
         {u"Amount", u"2000"},
         {u"AdditionalAmount", u"500"},
         {u"ReferenceNumber", TextOf(CertificateRrn)},
         {u"AuthorizationCode", u""}},
-       {Dev, int32_t{1}, Text(u""), Text(u"basket-0"), 5.0, 20.0, Text(u""), kAnyText, Text(u""), Text(u""),
-        int32_t{0}, kReceipt}},
+       {Dev, int32_t{1}, Text(u""), Text(u"basket-0"), 5.0, 20.0, Text(u""), kAnyText, Text(u""), Text(u""), int32_t{0},
+        kReceipt}},
   };
   for (const LayoutCase& Case : Cases) RunApprovedThenDeclined(Case);
 }
@@ -167,8 +167,8 @@ TEST_F(MethodLayout, APartlyApprovedCertificatePaymentReportsItsStatus) {
         {Text(u"dev"), int32_t{1}, Text(u""), Text(u"b"), 2.0, 10.5, Text(u""), Text(u""), Text(u""), Text(u""),
          int32_t{0}, Text(u"")},
         std::nullopt,
-        {Text(u"dev"), int32_t{1}, Text(u""), Text(u"b"), 2.0, 10.5, kAnyText, kAnyText, kAnyText, kAnyText,
-         int32_t{1}, kReceipt});
+        {Text(u"dev"), int32_t{1}, Text(u""), Text(u"b"), 2.0, 10.5, kAnyText, kAnyText, kAnyText, kAnyText, int32_t{1},
+         kReceipt});
 }
 
 // The fast payments' receipt number is an integer whatever the host passes:
@@ -199,8 +199,7 @@ TEST_F(MethodLayout, ExtendedMethods) {
        {{u"ProcessingFlag", u"117"}, {u"AuthorizationCode", TextOf(OperationId)}},
        {12.5, int32_t{7}, Text(u""), Text(u""), Text(u"05"), Text(u""), kReceipt}},
       {u"ReturnPaymentFPS",
-       {12.5, Text(u"15"), Text(u"ret-1"), PaymentRrn, Text(u"m"), Text(u"r"), Text(u"o"), Text(u"pwd"),
-        Text(u"s")},
+       {12.5, Text(u"15"), Text(u"ret-1"), PaymentRrn, Text(u"m"), Text(u"r"), Text(u"o"), Text(u"pwd"), Text(u"s")},
        {12.5, int32_t{15}, Text(u"ret-1"), PaymentRrn, Merchant, kAnyText, kAnyText, Text(u"pwd"), kReceipt},
        {{u"OperationCode", u"29"},
         {u"ProcessingFlag", u"118"},
@@ -224,12 +223,21 @@ TEST_F(MethodLayout, ExtendedMethods) {
        {{u"OperationCode", u"1"}, {u"Amount", u"1250"}, {u"ReferenceNumber", u""}, {u"AuthorizationCode", u""}},
        {12.5, Text(u""), kAnyText, Text(u""), Text(u""), Text(u""), Text(u""), Text(u""), kReceipt}},
       {u"TestConnection", {}, {}, {{u"OperationCode", u"26"}}, {}},
-      {u"GetReport", {true, Text(u"s")}, {true, kReceipt}, {{u"OperationCode", u"63"}, {u"CommandMode2", u"21"}},
+      {u"GetReport",
+       {true, Text(u"s")},
+       {true, kReceipt},
+       {{u"OperationCode", u"63"}, {u"CommandMode2", u"21"}},
        {true, kReceipt}},
       {u"GetReport", {false, Text(u"s")}, {false, kReceipt}, {{u"CommandMode2", u"20"}}, {false, kReceipt}},
-      {u"GetReceiptCopy", {Text(u""), Text(u"s")}, {Text(u""), kReceipt},
-       {{u"CommandMode2", u"22"}, {u"CommandMode", u"1"}}, {Text(u""), kReceipt}},
-      {u"GetReceiptCopy", {Text(u"5"), Text(u"s")}, {Text(u"5"), kReceipt}, {{u"CommandMode", u"0"}},
+      {u"GetReceiptCopy",
+       {Text(u""), Text(u"s")},
+       {Text(u""), kReceipt},
+       {{u"CommandMode2", u"22"}, {u"CommandMode", u"1"}},
+       {Text(u""), kReceipt}},
+      {u"GetReceiptCopy",
+       {Text(u"5"), Text(u"s")},
+       {Text(u"5"), kReceipt},
+       {{u"CommandMode", u"0"}},
        {Text(u"5"), kReceipt}},
       {u"PurchaseWithEnrollment",
        {12.5, Text(u"c"), Text(u"r"), Text(u"n"), Text(u"a"), Text(u"s")},

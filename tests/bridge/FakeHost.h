@@ -61,6 +61,6 @@ private:
         {Code, Source ? Source : u"", Descr ? Descr : u"", Status});
     return true;
   }
-  static constexpr TV8AddInDefBaseOps kOps = {{}, &AddError, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                              nullptr,  nullptr,   nullptr, nullptr, nullptr};
+  static constexpr TV8AddInDefBaseOps kOps = {{},      &AddError, nullptr, nullptr, nullptr, nullptr,
+                                              nullptr, nullptr,   nullptr, nullptr, nullptr, nullptr};
 };

@@ -9,8 +9,8 @@ bool Nothing(TV8UserObject&, V8Variant*, V8Variant*, int32_t, TV8AddInDefBaseEx*
 TClassReg SampleClass() {
   TClassReg Class;
   // Entry 2's English name equals entry 5's localized one: the scan order decides.
-  const char16_t* Names[][2] = {{u"Open", u"Открыть"}, {u"Close", u"Закрыть"}, {u"Shared", u"Общий"},
-                                {u"Pay", u"Оплатить"},  {u"Read", u"Прочитать"}, {u"Other", u"Shared"}};
+  const char16_t* Names[][2] = {{u"Open", u"Открыть"}, {u"Close", u"Закрыть"},  {u"Shared", u"Общий"},
+                                {u"Pay", u"Оплатить"}, {u"Read", u"Прочитать"}, {u"Other", u"Shared"}};
   for (const auto& Name : Names) Class.AddFunc(Name[0], Name[1], &Nothing, 1);
   return Class;
 }

@@ -20,13 +20,27 @@ V8Variant Record(uint16_t Type, const std::function<void(V8Variant&)>& Fill = {}
   return V;
 }
 
-V8Variant I4(int32_t X) { return Record(VTYPE_I4, [=](V8Variant& V) { V.lVal = X; }); }
-V8Variant I8(int64_t X) { return Record(VTYPE_I8, [=](V8Variant& V) { V.llVal = X; }); }
-V8Variant R8(double X) { return Record(VTYPE_R8, [=](V8Variant& V) { V.dblVal = X; }); }
-V8Variant R4(float X) { return Record(VTYPE_R4, [=](V8Variant& V) { V.fltVal = X; }); }
-V8Variant I2(int16_t X) { return Record(VTYPE_I2, [=](V8Variant& V) { V.shortVal = X; }); }
-V8Variant Byte(uint16_t Type, uint8_t X) { return Record(Type, [=](V8Variant& V) { V.ui8Val = X; }); }
-V8Variant Date(double X) { return Record(VTYPE_DATE, [=](V8Variant& V) { V.date = X; }); }
+V8Variant I4(int32_t X) {
+  return Record(VTYPE_I4, [=](V8Variant& V) { V.lVal = X; });
+}
+V8Variant I8(int64_t X) {
+  return Record(VTYPE_I8, [=](V8Variant& V) { V.llVal = X; });
+}
+V8Variant R8(double X) {
+  return Record(VTYPE_R8, [=](V8Variant& V) { V.dblVal = X; });
+}
+V8Variant R4(float X) {
+  return Record(VTYPE_R4, [=](V8Variant& V) { V.fltVal = X; });
+}
+V8Variant I2(int16_t X) {
+  return Record(VTYPE_I2, [=](V8Variant& V) { V.shortVal = X; });
+}
+V8Variant Byte(uint16_t Type, uint8_t X) {
+  return Record(Type, [=](V8Variant& V) { V.ui8Val = X; });
+}
+V8Variant Date(double X) {
+  return Record(VTYPE_DATE, [=](V8Variant& V) { V.date = X; });
+}
 V8Variant Wide(const char16_t* Text, uint32_t Length) {
   return Record(VTYPE_PWSTR, [=](V8Variant& V) {
     V.vtRecWideString.pwstrVal = const_cast<char16_t*>(Text);

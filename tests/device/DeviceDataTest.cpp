@@ -11,8 +11,8 @@ TEST(AmountText, HundredthsRoundedHalfToEven) {
     const char16_t* Text;
   } Cases[] = {
       {12345000, u"123450"},
-      {150, u"2"},    // 0.015
-      {250, u"2"},    // 0.025
+      {150, u"2"},  // 0.015
+      {250, u"2"},  // 0.025
       {350, u"4"},
       {149, u"1"},
       {151, u"2"},
@@ -23,7 +23,7 @@ TEST(AmountText, HundredthsRoundedHalfToEven) {
       {0, u"0"},
       {std::numeric_limits<Currency>::max(), u"92233720368547758"},  // ...58.07: down
       {std::numeric_limits<Currency>::min(), u"-92233720368547758"},
-      {std::numeric_limits<Currency>::max() - 57, u"92233720368547758"},  // ...57.50: up to even
+      {std::numeric_limits<Currency>::max() - 57, u"92233720368547758"},   // ...57.50: up to even
       {std::numeric_limits<Currency>::max() - 157, u"92233720368547756"},  // ...56.50: to even, stays
   };
   for (const auto& Case : Cases) EXPECT_EQ(AmountToText(Case.Amount), Case.Text) << Case.Amount;

@@ -54,9 +54,8 @@ bool IsDigits(std::u16string_view Text) {
     if (!A[I].starts_with(Name)) return Failure();
     const auto Value = A[I].substr(Name.size());
     int32_t Number = 0;
-    const bool Good = Name == u"TerminalDateTime="
-                          ? Value.size() == 14 && IsDigits(Value)
-                          : TryParseInt32(Value, Number) && Number >= 1 && Number <= 65534;
+    const bool Good = Name == u"TerminalDateTime=" ? Value.size() == 14 && IsDigits(Value)
+                                                   : TryParseInt32(Value, Number) && Number >= 1 && Number <= 65534;
     if (!Good) return Failure() << "\n  bad value of " << ToUtf8(Name);
   }
   return ::testing::AssertionSuccess();
@@ -94,8 +93,7 @@ TEST_F(DeviceTest, RequestsCarryTheirFieldsInOrder) {
   const TRequestCase Cases[] = {
       {"TestConnection", [&](TDevice& D) { D.TestConnection(); }, u"OperationCode=26;" + kCommon, Default},
       {"ShortTest", [&](TDevice& D) { D.ShortTest(); }, u"OperationCode=26;ReceiptData=Test;" + kCommon, Default},
-      {"GetTerminalParameters",
-       [&](TDevice& D) { D.GetTerminalParameters(F[0], F[1], F[2], F[3], F[4], F[5], F[6]); },
+      {"GetTerminalParameters", [&](TDevice& D) { D.GetTerminalParameters(F[0], F[1], F[2], F[3], F[4], F[5], F[6]); },
        u"OperationCode=26;ProcessingFlag=2;" + kCommon, Default},
       {"Sale with QR", [&](TDevice& D) { D.Sale(kAmount, u"AB", Card, Rec, Ref, Auth); },
        u"OperationCode=1;Amount=123450;TerminalTrxID=*;AdditionalData=F604D1024142;" + kCommon, Default},
@@ -116,18 +114,16 @@ TEST_F(DeviceTest, RequestsCarryTheirFieldsInOrder) {
          D.Refund(0, u"", Card, Rec, Ref, Auth);
        },
        u"OperationCode=29;Amount=0;TerminalTrxID=*;AuthorizationCode=A1;" + kCommon, Default},
-      {"VoidSale with an empty number",
-       [&](TDevice& D) { D.VoidSale(kAmount, kOrigin, u"", u"", u"", u"A1", Card); },
+      {"VoidSale with an empty number", [&](TDevice& D) { D.VoidSale(kAmount, kOrigin, u"", u"", u"", u"A1", Card); },
        u"OperationCode=4;Amount=123450;AdditionalAmount=200000;TerminalTrxID=0;AuthorizationCode=A1;" + kCommon,
        Default},
-      {"VoidSale with references",
-       [&](TDevice& D) { D.VoidSale(kAmount, kOrigin, u"AB", u"42", u"RRN1", u"", Card); },
+      {"VoidSale with references", [&](TDevice& D) { D.VoidSale(kAmount, kOrigin, u"AB", u"42", u"RRN1", u"", Card); },
        u"OperationCode=4;Amount=123450;AdditionalAmount=200000;TerminalTrxID=42;ReferenceNumber=RRN1;"
-       u"AdditionalData=F604D1024142;" + kCommon,
+       u"AdditionalData=F604D1024142;" +
+           kCommon,
        Default},
       {"Confirm", [&](TDevice& D) { D.Confirm(kAmount, u"", u"x7", u"RRN1", u"A1", Card); },
-       u"OperationCode=16;Amount=123450;TerminalTrxID=0;ReferenceNumber=RRN1;AuthorizationCode=A1;" + kCommon,
-       Default},
+       u"OperationCode=16;Amount=123450;TerminalTrxID=0;ReferenceNumber=RRN1;AuthorizationCode=A1;" + kCommon, Default},
       {"ReadCard from the last operation", [&](TDevice& D) { D.ReadCard(true, u"", Card, Hash, Bin, Last4); },
        u"OperationCode=57;" + kCommon, Default},
       {"ReadCard of a new card", [&](TDevice& D) { D.ReadCard(false, u"AB", Card, Hash, Bin, Last4); },
@@ -143,7 +139,8 @@ TEST_F(DeviceTest, RequestsCarryTheirFieldsInOrder) {
          D.RefundEc(kAmount, kOrigin, u"AB", u"B-1", Card, Rec, Ref, Auth);
        },
        u"OperationCode=29;Amount=123450;AdditionalAmount=200000;FileData=B-1;ProcessingFlag=104;TerminalTrxID=77;"
-       u"ReferenceNumber=RRN1;AuthorizationCode=A1;AdditionalData=F604D1024142;" + kCommon,
+       u"ReferenceNumber=RRN1;AuthorizationCode=A1;AdditionalData=F604D1024142;" +
+           kCommon,
        Default},
       {"TransferToCard", [&](TDevice& D) { D.TransferToCard(kAmount, Card, Rec, Ref, Auth); },
        u"OperationCode=87;Amount=123450;TerminalTrxID=*;" + kCommon, Default},
@@ -153,7 +150,8 @@ TEST_F(DeviceTest, RequestsCarryTheirFieldsInOrder) {
          D.SaleFPS(kAmount, Number, Ref, 15, Merchant, Response, OpId);
        },
        u"Amount=123450;ReferenceNumber=;OperationCode=1;ProcessingFlag=115;TerminalTrxID=*;"
-       u"AdditionalData=F604D3023135;" + kCommon,
+       u"AdditionalData=F604D3023135;" +
+           kCommon,
        Default},
       {"SaleFPS without a lifetime",
        [&](TDevice& D) {
@@ -168,8 +166,7 @@ TEST_F(DeviceTest, RequestsCarryTheirFieldsInOrder) {
          Ref = u"";
          D.GetQRCodeFPS(kAmount, Number, Ref, 0, Merchant, Response, OpId, QR);
        },
-       u"Amount=123450;ReferenceNumber=;OperationCode=1;ProcessingFlag=116;TerminalTrxID=*;AdditionalData=;" +
-           kCommon,
+       u"Amount=123450;ReferenceNumber=;OperationCode=1;ProcessingFlag=116;TerminalTrxID=*;AdditionalData=;" + kCommon,
        Default},
       {"GetSaleStatusFPS",
        [&](TDevice& D) {
@@ -183,7 +180,8 @@ TEST_F(DeviceTest, RequestsCarryTheirFieldsInOrder) {
          D.RefundFPS(kAmount, u"12", Number, Ref, Auth, Merchant, Response, OpId);
        },
        u"Amount=123450;AuthorizationCode=A1;ReferenceNumber=RRN1;OperationCode=29;ProcessingFlag=118;"
-       u"TerminalTrxID=*;AdditionalData=F604D2023132;" + kCommon,
+       u"TerminalTrxID=*;AdditionalData=F604D2023132;" +
+           kCommon,
        Default},
       {"RefundFPS without a password",
        [&](TDevice& D) {
@@ -191,7 +189,8 @@ TEST_F(DeviceTest, RequestsCarryTheirFieldsInOrder) {
          D.RefundFPS(kAmount, u"", Number, Ref, Auth, Merchant, Response, OpId);
        },
        u"Amount=123450;AuthorizationCode=;ReferenceNumber=;OperationCode=29;ProcessingFlag=118;"
-       u"TerminalTrxID=*;AdditionalData=;" + kCommon,
+       u"TerminalTrxID=*;AdditionalData=;" +
+           kCommon,
        Default},
       {"GetRefundStatusFPS",
        [&](TDevice& D) {
@@ -199,7 +198,8 @@ TEST_F(DeviceTest, RequestsCarryTheirFieldsInOrder) {
          D.GetRefundStatusFPS(kAmount, Number, Ref, Auth, Merchant, Response, OpId);
        },
        u"Amount=123450;ReferenceNumber=RRN1;AuthorizationCode=A1;OperationCode=29;ProcessingFlag=119;"
-       u"TerminalTrxID=*;" + kCommon,
+       u"TerminalTrxID=*;" +
+           kCommon,
        Default},
       {"ShowQRCodeFPSOnTerminal without a timeout", [&](TDevice& D) { D.ShowQRCodeFPSOnTerminal(0, u""); },
        u"OperationCode=41;CommandMode=5;AdditionalData=F602D100;" + kCommon, Default},
@@ -369,11 +369,8 @@ TEST_F(DeviceTest, PacingBetweenExchanges) {
     uint32_t Elapsed;
     uint32_t Waited;
   } Cases[] = {
-      {"at once", 0, 250},
-      {"after 100 ms", 100, 150},
-      {"after 248 ms", 248, 5},
-      {"after 250 ms", 250, 0},
-      {"long after", 100000, 0},
+      {"at once", 0, 250},      {"after 100 ms", 100, 150}, {"after 248 ms", 248, 5},
+      {"after 250 ms", 250, 0}, {"long after", 100000, 0},
   };
   for (const auto& Case : Cases) {
     Clock.Sleeps.clear();
@@ -458,8 +455,8 @@ TEST_F(DeviceTest, EmergencyVoidResendsTheLastRequest) {
   Device.Sale(kAmount, u"", CardNum, RecNum, Rrn, AuthCode);
   ApproveNext();
   Device.EmergencyVoid();
-  EXPECT_TRUE(RequestMatches(Sim.LastRequest(),
-                             u"OperationCode=53;Amount=123450;TerminalTrxID=" + RecNum + u";" + kCommon));
+  EXPECT_TRUE(
+      RequestMatches(Sim.LastRequest(), u"OperationCode=53;Amount=123450;TerminalTrxID=" + RecNum + u";" + kCommon));
   EXPECT_EQ(Sim.LastTimeout(), 180000);
 
   Device.Disable();
@@ -638,12 +635,8 @@ TEST_F(DeviceTest, ConnectorFaults) {
     const char16_t* Fault;
     const char* Expected;  // a part of the message
   } Cases[] = {
-      {u"CreatePacket", ""},
-      {u"CreateLink", ""},
-      {u"ExchangeFails", ""},
-      {u"Timeout", ""},
-      {u"StatusText", "Status"},
-      {u"CommandResultText", "CommandResult"},
+      {u"CreatePacket", ""}, {u"CreateLink", ""},       {u"ExchangeFails", ""},
+      {u"Timeout", ""},      {u"StatusText", "Status"}, {u"CommandResultText", "CommandResult"},
   };
   for (const auto& Case : Cases) {
     Sim.Set(u"NextFault", Case.Fault);

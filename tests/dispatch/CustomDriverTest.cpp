@@ -156,9 +156,8 @@ TEST_F(Dispatch, RegistrationNumbersTheDerivedExportsFirst) {
     const char16_t* NameLoc;
     int32_t ParamCount;
     TParamMarks Marks;
-  } Methods[] = {{u"Extra", u"Дополнительно", 1, {0b1, 0}},
-                 {u"Touch", u"Тронуть", 2, {0, 0b10}},
-                 {u"Fail", u"Сбой", 0, {}}};
+  } Methods[] = {
+      {u"Extra", u"Дополнительно", 1, {0b1, 0}}, {u"Touch", u"Тронуть", 2, {0, 0b10}}, {u"Fail", u"Сбой", 0, {}}};
   ASSERT_EQ(Class.MethCount(), static_cast<int32_t>(std::size(Methods)));
   for (int32_t I = 0; I < Class.MethCount(); ++I) {
     const TMethReg& Method = *Class.Method(I);
@@ -173,8 +172,8 @@ TEST_F(Dispatch, RegistrationNumbersTheDerivedExportsFirst) {
   const struct {
     const char16_t* Name;
     bool Writable;
-  } Props[] = {{u"Level", true},  {u"Count", true},  {u"Big", true},    {u"Rate", true},
-               {u"Flag", true},   {u"Title", true},  {u"Narrow", true}, {u"Colour", true},
+  } Props[] = {{u"Level", true},  {u"Count", true},   {u"Big", true},    {u"Rate", true},
+               {u"Flag", true},   {u"Title", true},   {u"Narrow", true}, {u"Colour", true},
                {u"Letter", true}, {u"Serial", false}, {u"Locked", false}};
   ASSERT_EQ(Class.PropCount(), static_cast<int32_t>(std::size(Props)));
   for (int32_t I = 0; I < Class.PropCount(); ++I) {
@@ -203,10 +202,9 @@ TEST_F(Dispatch, ReadingGivesTheHostTypeOfEachKind) {
     double Number;  // integers and numbers; a Boolean's byte
     std::u16string Text;
   } Cases[] = {
-      {u"Count", VTYPE_I4, -3, u""},         {u"Big", VTYPE_I4, 5, u""},
-      {u"Rate", VTYPE_R8, 2.5, u""},         {u"Flag", VTYPE_BOOL, 1, u""},
-      {u"Title", VTYPE_PWSTR, 0, u"Касса"},  {u"Narrow", VTYPE_PWSTR, 0, u"Kasse"},
-      {u"serial", VTYPE_PWSTR, 0, u"SN-1"},  {u"УРОВЕНЬ", VTYPE_I4, 0, u""},
+      {u"Count", VTYPE_I4, -3, u""},        {u"Big", VTYPE_I4, 5, u""},           {u"Rate", VTYPE_R8, 2.5, u""},
+      {u"Flag", VTYPE_BOOL, 1, u""},        {u"Title", VTYPE_PWSTR, 0, u"Касса"}, {u"Narrow", VTYPE_PWSTR, 0, u"Kasse"},
+      {u"serial", VTYPE_PWSTR, 0, u"SN-1"}, {u"УРОВЕНЬ", VTYPE_I4, 0, u""},
   };
   for (const auto& Case : Cases) {
     V8Variant& Value = Record();
@@ -339,8 +337,7 @@ TEST_F(Dispatch, TheLastResultReportsTheCodeOfTheFailure) {
 }
 
 TEST(ValueKind, NamesEachKindAndRefusesOthers) {
-  const std::pair<int, const char16_t*> Cases[] = {
-      {0, u"String"}, {1, u"Number"}, {2, u"Boolean"}, {3, u"Unknown"}};
+  const std::pair<int, const char16_t*> Cases[] = {{0, u"String"}, {1, u"Number"}, {2, u"Boolean"}, {3, u"Unknown"}};
   for (const auto& [Kind, Name] : Cases) EXPECT_EQ(ValueKindToStr(static_cast<TValueKind>(Kind)), Name);
   try {
     ValueKindToStr(static_cast<TValueKind>(4));

@@ -161,14 +161,22 @@ TEST_F(CommonDriver, WithoutTemplateTheFormListsEveryExportedProperty) {
   EXPECT_STREQ(Page.attribute("Caption").value(), "Параметры");
   using Attributes = std::vector<std::pair<std::string, std::string>>;
   const std::vector<Attributes> Expected = {
-      {{"Name", "Port"}, {"Caption", "Порт терминала"}, {"TypeValue", "Number"}, {"DefaultValue", "0"},
+      {{"Name", "Port"},
+       {"Caption", "Порт терминала"},
+       {"TypeValue", "Number"},
+       {"DefaultValue", "0"},
        {"ReadOnly", "false"}},
-      {{"Name", "TerminalId"}, {"Caption", "ID \"терминала\""}, {"TypeValue", "String"},
-       {"DefaultValue", "00000001"}, {"ReadOnly", "false"}},
-      {{"Name", "Mode"}, {"Caption", "Режим"}, {"TypeValue", "Unknown"}, {"DefaultValue", ""},
+      {{"Name", "TerminalId"},
+       {"Caption", "ID \"терминала\""},
+       {"TypeValue", "String"},
+       {"DefaultValue", "00000001"},
        {"ReadOnly", "false"}},
+      {{"Name", "Mode"}, {"Caption", "Режим"}, {"TypeValue", "Unknown"}, {"DefaultValue", ""}, {"ReadOnly", "false"}},
       {{"Name", "Rate"}, {"Caption", "Курс"}, {"TypeValue", "Number"}, {"DefaultValue", "1.5"}, {"ReadOnly", "true"}},
-      {{"Name", "LogEnabled"}, {"Caption", "Вести лог"}, {"TypeValue", "Boolean"}, {"DefaultValue", "False"},
+      {{"Name", "LogEnabled"},
+       {"Caption", "Вести лог"},
+       {"TypeValue", "Boolean"},
+       {"DefaultValue", "False"},
        {"ReadOnly", "false"}},
   };
   std::vector<Attributes> Found;

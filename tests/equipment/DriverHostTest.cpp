@@ -20,7 +20,8 @@ using testsupport::AttributesOf;
 
 constexpr std::u16string_view kClass = u"a_orvextx1c83n";
 const char* const kDriverName = "Драйвер эквайринг-терминала Orvex Tandemix";
-const char* const kDriverDescription = "Драйвер эквайринг-терминала Orvex Tandemix \"1С:Совместимо\" для 1С:БПО NativeAPI";
+const char* const kDriverDescription =
+    "Драйвер эквайринг-терминала Orvex Tandemix \"1С:Совместимо\" для 1С:БПО NativeAPI";
 
 class DriverHost : public HostSession {
 protected:
@@ -223,8 +224,8 @@ TEST_F(DriverHost, TheSettingsDocumentIsTheTemplate) {
     const char* Default;
     std::size_t Choices;
   } Expected[] = {{"TerminalID", "String", "00000001", 0}, {"Port", "Number", "0", 33},
-                  {"Baud", "Number", "115200", 8},        {"CurrencyCode", "String", "643", 0},
-                  {"LogEnabled", "Boolean", "true", 0},   {"TimeoutAfterGetParams", "Number", "2000", 0}};
+                  {"Baud", "Number", "115200", 8},         {"CurrencyCode", "String", "643", 0},
+                  {"LogEnabled", "Boolean", "true", 0},    {"TimeoutAfterGetParams", "Number", "2000", 0}};
   std::size_t Index = 0;
   for (const pugi::xml_node& Parameter : Group.children("Parameter")) {
     ASSERT_LT(Index, std::size(Expected));
@@ -236,7 +237,8 @@ TEST_F(DriverHost, TheSettingsDocumentIsTheTemplate) {
     EXPECT_EQ(static_cast<std::size_t>(std::distance(Items.begin(), Items.end())), Want.Choices) << Want.Name;
   }
   EXPECT_EQ(Index, std::size(Expected));
-  const pugi::xml_node FirstPort = Group.find_child_by_attribute("Parameter", "Name", "Port").child("ChoiceList").first_child();
+  const pugi::xml_node FirstPort =
+      Group.find_child_by_attribute("Parameter", "Name", "Port").child("ChoiceList").first_child();
   EXPECT_STREQ(FirstPort.attribute("Value").value(), "0");
   EXPECT_STREQ(FirstPort.text().get(), "Подключение по IP");
 }

@@ -34,10 +34,7 @@ TEST_F(HostCalls, ValuesTravelBothWays) {
       {u"Add", {Text(u"40"), int32_t{2}}, int32_t{42}, {Text(u"40"), int32_t{2}}},
       {u"Greeting", {}, Text(u"Привет, мир"), {}},
       // outputs replace the host's own values, text included
-      {u"WriteOutputs",
-       {Text(u"in"), std::monostate{}},
-       true,
-       {Text(u"выход"), int32_t{42}, true}},
+      {u"WriteOutputs", {Text(u"in"), std::monostate{}}, true, {Text(u"выход"), int32_t{42}, true}},
       // a procedure has no return value
       {u"Remember", {Text(u"note")}, std::nullopt, {Text(u"note")}},
   };

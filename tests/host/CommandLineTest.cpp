@@ -123,7 +123,8 @@ TEST(HostCommand, JsonCarriesValuesErrorsAndTheMemoryReport) {
   for (const auto& Case : Cases) {
     const RunResult Result = RunHost(WithLibrary(Case.Args));
     EXPECT_EQ(Result.Exit, Case.Exit) << Result.Out << Result.Err;
-    for (const std::string& Part : Case.Parts) EXPECT_TRUE(Contains(Result.Out, Part)) << Part << "\nin:\n" << Result.Out;
+    for (const std::string& Part : Case.Parts)
+      EXPECT_TRUE(Contains(Result.Out, Part)) << Part << "\nin:\n" << Result.Out;
   }
 }
 

@@ -104,8 +104,7 @@ bool Ping(TV8UserObject& Self, V8Variant* RetValue, V8Variant*, int32_t, TV8AddI
 }
 
 // An output value without a text form: the method completes, the call log after it cannot.
-bool WriteSingle(TV8UserObject& Self, V8Variant* RetValue, V8Variant* Params, int32_t ParamCount,
-                 TV8AddInDefBaseEx*&) {
+bool WriteSingle(TV8UserObject& Self, V8Variant* RetValue, V8Variant* Params, int32_t ParamCount, TV8AddInDefBaseEx*&) {
   TFixture& Object = Running(Self);
   V8Variant& Out = Param(Params, ParamCount, 0);
   Object.V8ClearVar(Out);
@@ -148,8 +147,7 @@ bool TitleProp(TV8UserObject& Self, const std::u16string&, V8Variant* Value, boo
   return true;
 }
 
-bool VersionProp(TV8UserObject& Self, const std::u16string& PropName, V8Variant* Value, bool Get,
-                 TV8AddInDefBaseEx*&) {
+bool VersionProp(TV8UserObject& Self, const std::u16string& PropName, V8Variant* Value, bool Get, TV8AddInDefBaseEx*&) {
   if (!Get) RefuseWrite(PropName);
   return Self.V8SetWString(*Value, u"1.0");
 }
@@ -183,8 +181,7 @@ bool LogEnabledProp(TV8UserObject& Self, const std::u16string&, V8Variant* Value
   return true;
 }
 
-bool LogPathProp(TV8UserObject& Self, const std::u16string& PropName, V8Variant* Value, bool Get,
-                 TV8AddInDefBaseEx*&) {
+bool LogPathProp(TV8UserObject& Self, const std::u16string& PropName, V8Variant* Value, bool Get, TV8AddInDefBaseEx*&) {
   if (!Get) RefuseWrite(PropName);
   return Self.V8SetWString(*Value, GetLogPath(false));
 }
@@ -194,8 +191,7 @@ bool SinkProp(TV8UserObject&, const std::u16string& PropName, V8Variant*, bool G
   return true;
 }
 
-bool LocaleProp(TV8UserObject& Self, const std::u16string& PropName, V8Variant* Value, bool Get,
-                TV8AddInDefBaseEx*&) {
+bool LocaleProp(TV8UserObject& Self, const std::u16string& PropName, V8Variant* Value, bool Get, TV8AddInDefBaseEx*&) {
   if (!Get) RefuseWrite(PropName);
   return Self.V8SetWString(*Value, Self.locale);
 }

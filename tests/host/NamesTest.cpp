@@ -12,12 +12,21 @@ TEST_F(HostNames, MethodLookupScansByNumberLocalizedNameFirstExactCase) {
     const char16_t* Name;
     HostLong Expected;
   } Cases[] = {
-      {u"Echo", 0},  {u"Эхо", 0},     {u"Сложить", 1}, {u"Plus", 8},
+      {u"Echo", 0},
+      {u"Эхо", 0},
+      {u"Сложить", 1},
+      {u"Plus", 8},
       // entry 1's English name is entry 8's localized one: the earlier entry wins
       {u"Add", 1},
       // entry 2's localized name is entry 9's English one: the earlier entry wins
-      {u"Сбой", 2},  {u"Авария", 9},
-      {u"add", -1},  {u"ECHO", -1},   {u"эхо", -1},    {u"Echo ", -1}, {u"", -1}, {u"Counter", -1},
+      {u"Сбой", 2},
+      {u"Авария", 9},
+      {u"add", -1},
+      {u"ECHO", -1},
+      {u"эхо", -1},
+      {u"Echo ", -1},
+      {u"", -1},
+      {u"Counter", -1},
   };
   for (const auto& Case : Cases) EXPECT_EQ(Object.FindMethod(Case.Name), Case.Expected) << ToUtf8(Case.Name);
 }
@@ -28,7 +37,7 @@ TEST_F(HostNames, PropertyLookupFollowsTheSameRules) {
     const char16_t* Name;
     HostLong Expected;
   } Cases[] = {
-      {u"Counter", 0}, {u"Счётчик", 0}, {u"Sink", 8},   {u"Приёмник", 8},
+      {u"Counter", 0},  {u"Счётчик", 0},  {u"Sink", 8},  {u"Приёмник", 8},
       {u"counter", -1}, {u"СЧЁТЧИК", -1}, {u"Echo", -1}, {u"", -1},
   };
   for (const auto& Case : Cases) EXPECT_EQ(Object.FindProp(Case.Name), Case.Expected) << ToUtf8(Case.Name);
@@ -47,8 +56,8 @@ TEST_F(HostNames, LanguageZeroGivesEnglishAnyOtherTheLocalizedName) {
     const char16_t* Method;
     const char16_t* Property;
   } Cases[] = {
-      {0, 0, u"Echo", u"Counter"},   {0, 1, u"Эхо", u"Счётчик"},       {0, 2, u"Эхо", u"Счётчик"},
-      {0, -1, u"Эхо", u"Счётчик"},   {9, 0, u"Сбой", u"Locale"},       {9, 1, u"Авария", u"Локаль"},
+      {0, 0, u"Echo", u"Counter"}, {0, 1, u"Эхо", u"Счётчик"}, {0, 2, u"Эхо", u"Счётчик"},
+      {0, -1, u"Эхо", u"Счётчик"}, {9, 0, u"Сбой", u"Locale"}, {9, 1, u"Авария", u"Локаль"},
   };
   for (const auto& Case : Cases) {
     EXPECT_EQ(Object.MethodName(Case.Number, Case.Language), Case.Method);
@@ -63,8 +72,8 @@ TEST_F(HostNames, MethodShapesAndPropertyAccess) {
     HostLong Params;
     bool HasRetVal;
   } Methods[] = {
-      {u"Echo", 1, true}, {u"Add", 2, true}, {u"Greeting", 0, true}, {u"WriteOutputs", 3, true},
-      {u"Remember", 1, false}, {u"Авария", 0, false},
+      {u"Echo", 1, true},         {u"Add", 2, true},       {u"Greeting", 0, true},
+      {u"WriteOutputs", 3, true}, {u"Remember", 1, false}, {u"Авария", 0, false},
   };
   for (const auto& Case : Methods) {
     const MethodInfo Info = Object.Method(Method(Case.Name));
@@ -75,7 +84,9 @@ TEST_F(HostNames, MethodShapesAndPropertyAccess) {
     const char16_t* Name;
     bool Readable, Writable;
   } Properties[] = {
-      {u"Counter", true, true}, {u"Version", true, false}, {u"Sink", false, true},
+      {u"Counter", true, true},
+      {u"Version", true, false},
+      {u"Sink", false, true},
   };
   for (const auto& Case : Properties) {
     const PropertyInfo Info = Object.Property(Prop(Case.Name));

@@ -162,13 +162,15 @@ TEST_P(LogAttackCaseTest, NothingIsWrittenElsewhereNothingHangsAndTheUntrustedPa
     for (const fs::path& Entry : {Where.Vendor, Where.Folder, Where.DayFile}) ExpectAttackersEntryUntouched(Entry);
 }
 
-bool MakeOpenFolder(const fs::path& Path) { return ::mkdir(Path.c_str(), 0777) == 0 && ::chmod(Path.c_str(), 0777) == 0; }
+bool MakeOpenFolder(const fs::path& Path) {
+  return ::mkdir(Path.c_str(), 0777) == 0 && ::chmod(Path.c_str(), 0777) == 0;
+}
 
 const AttackCase AttackCases[] = {
     {"SymlinkAsDayFile", false, Before::LogFolder,
      [](const Places& At) { return ::symlink(At.Victim.c_str(), At.DayFile.c_str()) == 0; }, false, "symbolic link"},
-    {"FifoAsDayFile", false, Before::LogFolder, [](const Places& At) { return ::mkfifo(At.DayFile.c_str(), 0666) == 0; },
-     false, "not a regular file"},
+    {"FifoAsDayFile", false, Before::LogFolder,
+     [](const Places& At) { return ::mkfifo(At.DayFile.c_str(), 0666) == 0; }, false, "not a regular file"},
     {"FolderAsDayFile", false, Before::LogFolder, [](const Places& At) { return MakeOpenFolder(At.DayFile); }, false,
      "not a regular file"},
     {"SymlinkedLogFolder", false, Before::VendorFolder,
@@ -177,8 +179,8 @@ const AttackCase AttackCases[] = {
     {"SymlinkedVendorFolder", false, Before::Nothing,
      [](const Places& At) { return ::symlink(At.VictimFolder.c_str(), At.Vendor.c_str()) == 0; }, true,
      "symbolic link"},
-    {"SecondUsersVendorFolder", true, Before::Nothing, [](const Places& At) { return MakeOpenFolder(At.Vendor); },
-     true, "belongs to another user"},
+    {"SecondUsersVendorFolder", true, Before::Nothing, [](const Places& At) { return MakeOpenFolder(At.Vendor); }, true,
+     "belongs to another user"},
     {"SecondUsersLogFolder", true, Before::VendorFolder, [](const Places& At) { return MakeOpenFolder(At.Folder); },
      true, "belongs to another user"},
     {"SecondUsersDayFile", true, Before::LogFolder,
@@ -260,7 +262,8 @@ enum FallbackOutcome { Passed = 0, NoNamespace = 10, WrongBase, NoDayFile, Wrote
 
 int PlayFallback(const FallbackCase& Case) {
   if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-      ::mount("none", "/var/tmp", "tmpfs", 0, "mode=1777") != 0 || ::mount("none", "/root", "tmpfs", 0, "mode=700") != 0)
+      ::mount("none", "/var/tmp", "tmpfs", 0, "mode=1777") != 0 ||
+      ::mount("none", "/root", "tmpfs", 0, "mode=700") != 0)
     return NoNamespace;
   if (!std::ofstream("/var/tmp/ProgramData").put('x')) return CannotPlant;
   for (const char* Name : {"HOME", "PROGRAMDATA", "XDG_STATE_HOME"}) ::unsetenv(Name);

@@ -29,8 +29,8 @@ std::string UniqueSuffix() {
 std::string TimestampText(const LocalDateTime& Time) {
   const std::string Separator = ToUtf8(os::TimeSeparator());
   char Text[64];
-  std::snprintf(Text, sizeof(Text), "%04d.%02d.%02d %02d%s%02d%s%02d.%03d", Time.Year, Time.Month, Time.Day,
-                Time.Hour, Separator.c_str(), Time.Minute, Separator.c_str(), Time.Second, Time.Millisecond);
+  std::snprintf(Text, sizeof(Text), "%04d.%02d.%02d %02d%s%02d%s%02d.%03d", Time.Year, Time.Month, Time.Day, Time.Hour,
+                Separator.c_str(), Time.Minute, Separator.c_str(), Time.Second, Time.Millisecond);
   return Text;
 }
 
@@ -45,9 +45,8 @@ std::vector<std::string> SplitCrLfLines(const std::string& Content) {
 
 std::string ExpectedStartBanner() {
   const std::string Blanks(40, ' ');
-  return Blanks + "\r\n" + "============Start log=============\r\n" + "OS version:\t" +
-         ToUtf8(GetOSVersionText()) + "\r\n" + "Application:\t" + TEST_PROGRAM_NAME + "\r\n" +
-         "App. version:\t0.0.0.0\r\n" + Blanks + "\r\n";
+  return Blanks + "\r\n" + "============Start log=============\r\n" + "OS version:\t" + ToUtf8(GetOSVersionText()) +
+         "\r\n" + "Application:\t" + TEST_PROGRAM_NAME + "\r\n" + "App. version:\t0.0.0.0\r\n" + Blanks + "\r\n";
 }
 
 std::u16string WriterLine(int Writer, int Index) {

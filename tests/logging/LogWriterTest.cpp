@@ -74,8 +74,7 @@ const FormatCase FormatCases[] = {
     {"TrimsBlanksTabsAndBreaks", u" \t Text\r\n", u"\n data \t", TLogLevel::llDebug, "\tDEBUG\tText: \tdata"},
     {"KeepsInnerBlanks", u"a  b", u"c d", TLogLevel::llDebug, "\tDEBUG\ta  b: \tc d"},
     // A host or terminal text cannot start a line of its own, nor break a field.
-    {"EscapesInnerLineBreaksAndTabs", u"a\r\nb", u"c\td\ne", TLogLevel::llDebug,
-     "\tDEBUG\ta\\r\\nb: \tc\\td\\ne"},
+    {"EscapesInnerLineBreaksAndTabs", u"a\r\nb", u"c\td\ne", TLogLevel::llDebug, "\tDEBUG\ta\\r\\nb: \tc\\td\\ne"},
     {"EscapesOtherControlCharacters", u"x\x1By\x7Fz\x01.", std::u16string_view(u"!\x00!", 3), TLogLevel::llError,
      "\tERROR\tx\\x1By\\x7Fz\\x01.: \t!\\x00!"},
     {"EscapesUnicodeLineBreaks", u"a\u2028b\u2029c\u0085d", u"", TLogLevel::llInfo,

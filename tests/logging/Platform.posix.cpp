@@ -120,8 +120,10 @@ TEST(OsPosix, MachineFolderWithoutOverrideIsSharedAndSticky) {
   const std::u16string Folder = os::MachineAppDataFolder();
   ::unsetenv("PROGRAMDATA");
   // Elsewhere only when /var/tmp refuses this user: then the per-user state folder.
-  if (Folder == u"/var/tmp/ProgramData") EXPECT_EQ(ModeOf("/var/tmp/ProgramData"), 01777u);
-  else EXPECT_NE(Folder.find(u"state"), std::u16string::npos);
+  if (Folder == u"/var/tmp/ProgramData")
+    EXPECT_EQ(ModeOf("/var/tmp/ProgramData"), 01777u);
+  else
+    EXPECT_NE(Folder.find(u"state"), std::u16string::npos);
 }
 
 TEST(OsPosix, OsTextNamesTheKernelRelease) {

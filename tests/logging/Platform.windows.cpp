@@ -20,8 +20,8 @@ void RestoreMachineAppData() {}
 namespace {
 
 struct TEveryoneEntries {
-  int FullAccess = 0;         // entries for Everyone that allow creating and appending files
-  int InheritedByBoth = 0;    // of those, the ones sub-folders and files inherit
+  int FullAccess = 0;       // entries for Everyone that allow creating and appending files
+  int InheritedByBoth = 0;  // of those, the ones sub-folders and files inherit
   bool NoDacl = false;
 };
 
@@ -32,8 +32,8 @@ TEveryoneEntries EveryoneEntriesOf(const fs::path& Folder) {
   PACL Dacl = nullptr;
   PSECURITY_DESCRIPTOR Descriptor = nullptr;
   EXPECT_TRUE(::AllocateAndInitializeSid(&World, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &Everyone));
-  EXPECT_EQ(::GetNamedSecurityInfoW(Folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                    &Dacl, nullptr, &Descriptor),
+  EXPECT_EQ(::GetNamedSecurityInfoW(Folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &Dacl,
+                                    nullptr, &Descriptor),
             static_cast<DWORD>(ERROR_SUCCESS));
   Entries.NoDacl = Dacl == nullptr;
   for (DWORD Index = 0; Dacl != nullptr && Index < Dacl->AceCount; ++Index) {
@@ -77,7 +77,7 @@ TEST_F(LogTest, GrantingTwiceAddsNoSecondEntry) {
 TEST_F(LogTest, AppendWaitsForAnotherWriterToLetGo) {
   fs::create_directories(LogFolder());
   const HANDLE Holder = ::CreateFileW(LogFile().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(Holder, INVALID_HANDLE_VALUE);
   std::thread Release([Holder] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

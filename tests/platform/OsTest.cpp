@@ -18,8 +18,8 @@ using testsupport::ReadFileBytes;
 class OsFilesTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Scratch = fs::temp_directory_path() / ("orvex-os-test-" + std::string(
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    Scratch = fs::temp_directory_path() /
+              ("orvex-os-test-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(Scratch);
     fs::create_directories(Scratch);
   }

@@ -18,10 +18,10 @@ TEST(TextConversion, RoundTripsAndRepairsMalformedInput) {
     std::u16string Text;
   } Malformed[] = {
       {"\xFF", u"\uFFFD"},
-      {"a\xD0", u"a\uFFFD"},               // truncated sequence
-      {"\xC0\x80", u"\uFFFD"},             // overlong NUL
-      {"\xED\xA0\x80", u"\uFFFD"},         // encoded surrogate
-      {"\xF4\x90\x80\x80", u"\uFFFD"},     // beyond U+10FFFF
+      {"a\xD0", u"a\uFFFD"},            // truncated sequence
+      {"\xC0\x80", u"\uFFFD"},          // overlong NUL
+      {"\xED\xA0\x80", u"\uFFFD"},      // encoded surrogate
+      {"\xF4\x90\x80\x80", u"\uFFFD"},  // beyond U+10FFFF
   };
   for (const auto& Case : Malformed) EXPECT_EQ(FromUtf8(Case.Bytes), Case.Text);
   EXPECT_EQ(ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD") << "unpaired surrogate";
@@ -44,9 +44,9 @@ TEST(TextNumbers, Parsing) {
     const char16_t* Text;
     bool Ok;
     int32_t Value;
-  } Ints[] = {{u"42", true, 42},         {u" -17 ", true, -17},  {u"+5", true, 5},
-              {u"2147483647", true, 2147483647}, {u"2147483648", false, 0}, {u"4a", false, 0},
-              {u"", false, 0},           {u"+-1", false, 0},     {u"１", false, 0}};
+  } Ints[] = {{u"42", true, 42},         {u" -17 ", true, -17}, {u"+5", true, 5}, {u"2147483647", true, 2147483647},
+              {u"2147483648", false, 0}, {u"4a", false, 0},     {u"", false, 0},  {u"+-1", false, 0},
+              {u"１", false, 0}};
   for (const auto& Case : Ints) {
     int32_t Value = 0;
     EXPECT_EQ(TryParseInt32(Case.Text, Value), Case.Ok) << ToUtf8(Case.Text);
@@ -93,12 +93,8 @@ TEST(DayCountDates, EncodeAndDecode) {
     int Year, Month, Day, Hour, Minute, Second, Millisecond;
     double DayCount;
   } Cases[] = {
-      {1899, 12, 30, 0, 0, 0, 0, 0.0},
-      {1900, 1, 1, 0, 0, 0, 0, 2.0},
-      {1899, 12, 29, 6, 0, 0, 0, -1.25},
-      {2024, 3, 5, 12, 0, 0, 0, 45356.5},
-      {1, 1, 1, 0, 0, 0, 0, -693593.0},
-      {9999, 12, 31, 0, 0, 0, 0, 2958465.0},
+      {1899, 12, 30, 0, 0, 0, 0, 0.0},    {1900, 1, 1, 0, 0, 0, 0, 2.0},    {1899, 12, 29, 6, 0, 0, 0, -1.25},
+      {2024, 3, 5, 12, 0, 0, 0, 45356.5}, {1, 1, 1, 0, 0, 0, 0, -693593.0}, {9999, 12, 31, 0, 0, 0, 0, 2958465.0},
       {2000, 2, 29, 0, 0, 0, 0, 36585.0},
   };
   for (const auto& C : Cases) {

@@ -77,8 +77,8 @@ TEST(ResourceNames, AnyLetterCaseFindsTheSameBytes) {
 
 TEST(ResourceNames, OtherNamesFindNothing) {
   const std::u16string_view Names[] = {
-      u""sv,           u"PARAMETER"sv, u"PARAMETERSX"sv, u" PARAMETERS"sv, u"PARAMETERS\0"sv,
-      u"PARAMETERS\0X"sv, u"#1"sv,     u"HELP"sv,        u"Параметры"sv};
+      u""sv,   u"PARAMETER"sv, u"PARAMETERSX"sv, u" PARAMETERS"sv, u"PARAMETERS\0"sv, u"PARAMETERS\0X"sv,
+      u"#1"sv, u"HELP"sv,      u"Параметры"sv};
   for (const std::u16string_view Name : Names)
     EXPECT_FALSE(resources::FindData(Name)) << "a name of " << Name.size() << " units was found";
 }
@@ -155,7 +155,8 @@ TEST(SettingsTemplate, PortAndBaudOfferTheirChoicesOthersNone) {
   const LoadedTemplate Template;
   ASSERT_TRUE(Template.Result) << Template.Result.description();
   std::vector<std::pair<std::string, std::string>> Ports = {{"0", "Подключение по IP"}};
-  for (int Number = 1; Number <= 32; ++Number) Ports.emplace_back(std::to_string(Number), "COM" + std::to_string(Number));
+  for (int Number = 1; Number <= 32; ++Number)
+    Ports.emplace_back(std::to_string(Number), "COM" + std::to_string(Number));
   std::vector<std::pair<std::string, std::string>> Bauds;
   for (const char* Speed : {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"})
     Bauds.emplace_back(Speed, Speed);

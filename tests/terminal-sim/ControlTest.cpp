@@ -13,8 +13,12 @@ namespace {
 using ControlObject = SimTest;
 
 TEST_F(ControlObject, RecordsTheRequestInTheOrderOfPuts) {
-  ObjectRef Request = Packet({{u"OperationCode", 1}, {u"Amount", u"12345"}, {u"TerminalTrxID", 4711},
-                              {u"CardEntryMode", 3}, {u"CurrencyCode", u"643"}, {u"TerminalId", u"00000001"},
+  ObjectRef Request = Packet({{u"OperationCode", 1},
+                              {u"Amount", u"12345"},
+                              {u"TerminalTrxID", 4711},
+                              {u"CardEntryMode", 3},
+                              {u"CurrencyCode", u"643"},
+                              {u"TerminalId", u"00000001"},
                               {u"TerminalDateTime", u"20240305102030"}});
   Request->Put(u"OperationCode", 53);  // a second put keeps the field's place
   ObjectRef Response = Exchange(Request, 1800000);
@@ -55,7 +59,8 @@ TEST_F(ControlObject, PacketFieldsAndTheirKinds) {
   EXPECT_EQ(P->Get(u"Amount"), Value(std::u16string(u"500")));
   P->Put(u"ProcessingFlag", std::u16string(u" 104 "));
   EXPECT_EQ(automation::ToInt32(P->Get(u"ProcessingFlag")), 104);
-  EXPECT_NE(FailureOf([&] { P->Put(u"OperationCode", std::u16string(u"abc")); }).find("Type mismatch"), std::string::npos);
+  EXPECT_NE(FailureOf([&] { P->Put(u"OperationCode", std::u16string(u"abc")); }).find("Type mismatch"),
+            std::string::npos);
   EXPECT_NE(FailureOf([&] { P->Put(u"Amout", 1); }).find("Unknown name"), std::string::npos);
   EXPECT_NE(FailureOf([&] { P->Get(u"Nothing"); }).find("Unknown name"), std::string::npos);
 }

@@ -15,7 +15,8 @@ TEST_F(Faults, ConnectorClassesThatCannotBeCreated) {
   struct Case {
     const char16_t* Fault;
     bool PacketFails, LinkFails;
-  } const Cases[] = {{u"Fault=CreatePacket", true, false}, {u"Fault=CreateLink", false, true}, {u"Fault=Create", true, true}};
+  } const Cases[] = {
+      {u"Fault=CreatePacket", true, false}, {u"Fault=CreateLink", false, true}, {u"Fault=Create", true, true}};
   for (const Case& C : Cases) {
     Configure(C.Fault);
     SCOPED_TRACE(ToUtf8(C.Fault));

@@ -34,8 +34,11 @@ std::vector<Expect> Approved(std::vector<Expect> More) {
 }
 
 std::vector<Expect> Declined(std::string Status, std::string HostCode, std::string Text) {
-  return {{u"Status", Status}, {u"CommandResult", "[1-9][0-9]*"}, {u"ResponseCodeHost", HostCode},
-          {u"TextResponse", Text}, {u"ReceiptData", "0xDF\\^[0-9]+\\^[^~]*ОТКАЗ: [^~]*~"}};
+  return {{u"Status", Status},
+          {u"CommandResult", "[1-9][0-9]*"},
+          {u"ResponseCodeHost", HostCode},
+          {u"TextResponse", Text},
+          {u"ReceiptData", "0xDF\\^[0-9]+\\^[^~]*ОТКАЗ: [^~]*~"}};
 }
 
 const OperationCase kOperations[] = {
@@ -49,56 +52,87 @@ const OperationCase kOperations[] = {
                {u"ReceiptData",
                 "0xDF\\^[0-9]+\\^[^~]*\r\nСУММА: 123,45 руб\\.\r\n[^~]*НОМЕР ОПЕРАЦИИ: 4711\r\n[^~]*~"
                 "0xDA\\^[0-9]+\\^[^~]*ЭКЗЕМПЛЯР ПРОДАВЦА[^~]*~0xDE\\^3\\^MIR~"}})},
-    {"pre-authorisation", {{u"OperationCode", 15}, {u"Amount", u"500"}},
+    {"pre-authorisation",
+     {{u"OperationCode", 15}, {u"Amount", u"500"}},
      Approved({{u"PAN", "220000\\*{6}7890"}, {u"AdditionalData", kMirCardData}})},
     {"refund", {{u"OperationCode", 29}, {u"Amount", u"500"}}, Approved({{u"AdditionalData", kMirCardData}})},
-    {"transfer to card", {{u"OperationCode", 87}, {u"Amount", u"500"}},
+    {"transfer to card",
+     {{u"OperationCode", 87}, {u"Amount", u"500"}},
      Approved({{u"ReceiptData", "0xDF[^~]*ПЕРЕВОД НА КАРТУ[^~]*~[\\s\\S]*"}})},
     {"declined by ,13", {{u"OperationCode", 1}, {u"Amount", u"10013"}}, Declined("16", "05", "Отказано")},
     {"no funds by ,51", {{u"OperationCode", 1}, {u"Amount", u"10051"}}, Declined("16", "51", "Недостаточно средств")},
-    {"no connection by ,34", {{u"OperationCode", 15}, {u"Amount", u"10034"}}, Declined("34", "", "Нет соединения с банком")},
+    {"no connection by ,34",
+     {{u"OperationCode", 15}, {u"Amount", u"10034"}},
+     Declined("34", "", "Нет соединения с банком")},
     {"aborted by ,53", {{u"OperationCode", 87}, {u"Amount", u"10053"}}, Declined("53", "", "Операция прервана")},
-    {"offline by ,17", {{u"OperationCode", 1}, {u"Amount", u"10017"}},
+    {"offline by ,17",
+     {{u"OperationCode", 1}, {u"Amount", u"10017"}},
      {{u"Status", "17"}, {u"CommandResult", "0"}, {u"PAN", "220000\\*{6}7890"}}},
-    {"partial by ,02", {{u"OperationCode", 1}, {u"Amount", u"10002"}},
+    {"partial by ,02",
+     {{u"OperationCode", 1}, {u"Amount", u"10002"}},
      {{u"Status", "2"}, {u"CommandResult", "0"}, {u"ReceiptData", "[^~]*ОДОБРЕНО ЧАСТИЧНО[\\s\\S]*"}}},
     {"sale without amount", {{u"OperationCode", 1}}, Declined("16", "13", "Неверная сумма")},
-    {"sale with amount not a number", {{u"OperationCode", 1}, {u"Amount", u"12,50"}}, Declined("16", "13", "Неверная сумма")},
-    {"terminal parameters", {{u"OperationCode", 26}, {u"ProcessingFlag", 2}},
+    {"sale with amount not a number",
+     {{u"OperationCode", 1}, {u"Amount", u"12,50"}},
+     Declined("16", "13", "Неверная сумма")},
+    {"terminal parameters",
+     {{u"OperationCode", 26}, {u"ProcessingFlag", 2}},
      Approved({{u"ModelNo", "Tandemix SIM-1\\^FAN:PST;SSLIP;ECNCPK;PC;CPQR;LCT;"}})},
-    {"connection test", {{u"OperationCode", 26}}, Approved({{u"TextResponse", "Связь с банком установлена"}, {u"ReceiptData", ""}})},
-    {"short test", {{u"OperationCode", 26}, {u"ReceiptData", u"Test"}}, Approved({{u"ReceiptData", "0xDF[^~]*ТЕСТ ТЕРМИНАЛА[^~]*~"}})},
-    {"card reading", {{u"OperationCode", 57}, {u"ProcessingFlag", 6}},
+    {"connection test",
+     {{u"OperationCode", 26}},
+     Approved({{u"TextResponse", "Связь с банком установлена"}, {u"ReceiptData", ""}})},
+    {"short test",
+     {{u"OperationCode", 26}, {u"ReceiptData", u"Test"}},
+     Approved({{u"ReceiptData", "0xDF[^~]*ТЕСТ ТЕРМИНАЛА[^~]*~"}})},
+    {"card reading",
+     {{u"OperationCode", 57}, {u"ProcessingFlag", 6}},
      Approved({{u"PAN", "220000\\*{6}7890"}, {u"AdditionalData", kMirCardData}, {u"ReceiptData", "0xDE\\^3\\^MIR~"}})},
-    {"card of the last operation, none yet", {{u"OperationCode", 57}},
+    {"card of the last operation, none yet",
+     {{u"OperationCode", 57}},
      Declined("16", "", "Нет данных карты последней операции")},
-    {"short report", {{u"OperationCode", 63}, {u"CommandMode", 0}, {u"CommandMode2", 20}},
+    {"short report",
+     {{u"OperationCode", 63}, {u"CommandMode", 0}, {u"CommandMode2", 20}},
      Approved({{u"ReceiptData", "0xDF[^~]*КРАТКИЙ ОТЧЕТ[^~]*ОПЛАТЫ: 0 НА СУММУ 0,00 руб\\.[^~]*~"}})},
-    {"full report", {{u"OperationCode", 63}, {u"CommandMode", 0}, {u"CommandMode2", 21}},
+    {"full report",
+     {{u"OperationCode", 63}, {u"CommandMode", 0}, {u"CommandMode2", 21}},
      Approved({{u"ReceiptData", "0xDF[^~]*ПОЛНЫЙ ОТЧЕТ[^~]*~"}})},
-    {"receipt copy of nothing", {{u"OperationCode", 63}, {u"CommandMode", 1}, {u"CommandMode2", 22}},
+    {"receipt copy of nothing",
+     {{u"OperationCode", 63}, {u"CommandMode", 1}, {u"CommandMode2", 22}},
      Declined("16", "25", "Нет чека для копии")},
-    {"unknown report", {{u"OperationCode", 63}, {u"CommandMode2", 7}}, Declined("16", "12", "Операция не поддерживается")},
+    {"unknown report",
+     {{u"OperationCode", 63}, {u"CommandMode2", 7}},
+     Declined("16", "12", "Операция не поддерживается")},
     {"certificate payment",
-     {{u"OperationCode", 1}, {u"Amount", u"1000"}, {u"AdditionalAmount", u"600"}, {u"FileData", u"basket-1"},
+     {{u"OperationCode", 1},
+      {u"Amount", u"1000"},
+      {u"AdditionalAmount", u"600"},
+      {u"FileData", u"basket-1"},
       {u"ProcessingFlag", 104}},
      Approved({{u"FileData", "basket-1"}, {u"ReceiptData", "0xDF[^~]*ЭЛ\\. СЕРТИФИКАТ: 6,00 руб\\.[\\s\\S]*"}})},
     {"certificate payment without basket",
      {{u"OperationCode", 1}, {u"Amount", u"1000"}, {u"AdditionalAmount", u"600"}, {u"ProcessingFlag", 104}},
      Declined("16", "30", "Неверные данные запроса")},
     {"certificate above the amount",
-     {{u"OperationCode", 29}, {u"Amount", u"1000"}, {u"AdditionalAmount", u"1001"}, {u"FileData", u"b"},
+     {{u"OperationCode", 29},
+      {u"Amount", u"1000"},
+      {u"AdditionalAmount", u"1001"},
+      {u"FileData", u"b"},
       {u"ProcessingFlag", 104}},
      Declined("16", "13", "Неверная сумма")},
-    {"QR code shown", {{u"OperationCode", 41}, {u"CommandMode", 5}, {u"AdditionalData", u"F605D103414243"}},
+    {"QR code shown",
+     {{u"OperationCode", 41}, {u"CommandMode", 5}, {u"AdditionalData", u"F605D103414243"}},
      Approved({{u"TextResponse", "QR-код показан на экране терминала"}})},
-    {"empty QR code", {{u"OperationCode", 41}, {u"CommandMode", 5}, {u"AdditionalData", u"F602D100"}},
+    {"empty QR code",
+     {{u"OperationCode", 41}, {u"CommandMode", 5}, {u"AdditionalData", u"F602D100"}},
      Declined("16", "30", "Неверные данные запроса")},
-    {"cancellation of an unknown sale", {{u"OperationCode", 4}, {u"Amount", u"100"}, {u"ReferenceNumber", u"123456789012"}},
+    {"cancellation of an unknown sale",
+     {{u"OperationCode", 4}, {u"Amount", u"100"}, {u"ReferenceNumber", u"123456789012"}},
      Declined("16", "25", "Исходная операция не найдена")},
-    {"completion of an unknown pre-authorisation", {{u"OperationCode", 16}, {u"Amount", u"100"}, {u"TerminalTrxID", 5}},
+    {"completion of an unknown pre-authorisation",
+     {{u"OperationCode", 16}, {u"Amount", u"100"}, {u"TerminalTrxID", 5}},
      Declined("16", "25", "Исходная операция не найдена")},
-    {"fast payment status of nothing", {{u"OperationCode", 1}, {u"ProcessingFlag", 117}, {u"Amount", u"100"}},
+    {"fast payment status of nothing",
+     {{u"OperationCode", 1}, {u"ProcessingFlag", 117}, {u"Amount", u"100"}},
      Declined("16", "25", "Исходная операция не найдена")},
     {"unknown operation", {{u"OperationCode", 99}}, Declined("16", "12", "Операция не поддерживается")},
 };
@@ -114,17 +148,17 @@ TEST_P(Operations, AnswerFields) {
         << ToUtf8(E.Field) << " = " << Text(Response, E.Field);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Operations, ::testing::ValuesIn(kOperations),
-                         [](const auto& Info) {
-                           std::string Name;
-                           for (const char* C = Info.param.Name; *C; ++C) Name += std::isalnum(static_cast<unsigned char>(*C)) ? *C : '_';
-                           return Name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Table, Operations, ::testing::ValuesIn(kOperations), [](const auto& Info) {
+  std::string Name;
+  for (const char* C = Info.param.Name; *C; ++C) Name += std::isalnum(static_cast<unsigned char>(*C)) ? *C : '_';
+  return Name;
+});
 
 using Terminal = SimTest;
 
 TEST_F(Terminal, CancellationAndCompletionFollowTheirOriginal) {
-  std::string Rrn = Text(Run({{u"OperationCode", 1}, {u"Amount", u"10000"}, {u"TerminalTrxID", 11}}), u"ReferenceNumber");
+  std::string Rrn =
+      Text(Run({{u"OperationCode", 1}, {u"Amount", u"10000"}, {u"TerminalTrxID", 11}}), u"ReferenceNumber");
   auto Void = [&](const char16_t* Amount) {
     return Text(Run({{u"OperationCode", 4}, {u"Amount", std::u16string(Amount)}, {u"ReferenceNumber", FromUtf8(Rrn)}}),
                 u"Status");
@@ -208,8 +242,11 @@ class FastPayments : public SimTest {
 protected:
   ObjectRef Fps(int32_t Code, int32_t Flag, const char16_t* Amount, const std::string& Auth = {},
                 const std::string& Rrn = {}) {
-    return Run({{u"Amount", std::u16string(Amount)}, {u"AuthorizationCode", FromUtf8(Auth)},
-                {u"ReferenceNumber", FromUtf8(Rrn)}, {u"OperationCode", Code}, {u"ProcessingFlag", Flag},
+    return Run({{u"Amount", std::u16string(Amount)},
+                {u"AuthorizationCode", FromUtf8(Auth)},
+                {u"ReferenceNumber", FromUtf8(Rrn)},
+                {u"OperationCode", Code},
+                {u"ProcessingFlag", Flag},
                 {u"TerminalTrxID", 9}});
   }
   void ExpectPending(const ObjectRef& R) {

@@ -32,9 +32,9 @@ ObjectRef SimTest::Exchange(const ObjectRef& Request, int32_t Timeout) {
   ObjectRef Response = automation::CreateObject(u"Tandemix.SAPacket");
   ObjectRef Link = automation::CreateObject(u"Tandemix.TXLink");
   Link->Call(u"InitResources", {});
-  automation::Argument Channel[] = {
-      automation::Argument::ByValue(0), automation::Argument::ByValue(115200), automation::Argument::ByValue(8),
-      automation::Argument::ByValue(0), automation::Argument::ByValue(0),      automation::Argument::ByValue(2)};
+  automation::Argument Channel[] = {automation::Argument::ByValue(0), automation::Argument::ByValue(115200),
+                                    automation::Argument::ByValue(8), automation::Argument::ByValue(0),
+                                    automation::Argument::ByValue(0), automation::Argument::ByValue(2)};
   Link->Call(u"SetChannelTerminalParam", Channel);
   Value Req = Request, Resp = Response, Wait = Timeout;
   automation::Argument Args[] = {automation::Argument::ByRef(Req), automation::Argument::ByRef(Resp),

@@ -18,7 +18,7 @@ using automation::Value;
 
 // Platform parts (SimPlatform.*.cpp).
 void SetVariable(const char* Name, const std::string& Text);  // empty text removes it
-std::string ScratchFile(const char* Name);  // a file path private to this test program
+std::string ScratchFile(const char* Name);                    // a file path private to this test program
 
 using Puts = std::vector<std::pair<std::u16string, Value>>;
 

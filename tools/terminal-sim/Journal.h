@@ -33,9 +33,9 @@ struct JournalEntry {
   int64_t TrxId = 0;
   std::u16string Rrn;
   std::u16string AuthCode;
-  std::u16string CardType;  // empty for fast payments
+  std::u16string CardType;     // empty for fast payments
   std::u16string OperationId;  // fast payments
-  std::u16string Time;  // "dd.mm.yyyy hh:nn:ss"
+  std::u16string Time;         // "dd.mm.yyyy hh:nn:ss"
   int32_t Status = 1;
   int64_t Cancelled = 0;  // voided or completed part of the amount
   bool Reversed = false;

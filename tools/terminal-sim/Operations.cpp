@@ -246,7 +246,8 @@ private:
     JournalEntry* Original = FindOriginal({OpKind::Preauth});
     if (!Original) return Decline(kNotFound, OpKindTitle(OpKind::Completion));
     auto Sum = Amount();
-    if (!Sum || *Sum > Original->Amount - Original->Cancelled) return Decline(kBadAmount, OpKindTitle(OpKind::Completion));
+    if (!Sum || *Sum > Original->Amount - Original->Cancelled)
+      return Decline(kBadAmount, OpKindTitle(OpKind::Completion));
     Original->Cancelled = Original->Amount;
     return Approve(FState.Batch.Add(Follower(*Original, OpKind::Completion, *Sum)));
   }
@@ -266,7 +267,8 @@ private:
     JournalEntry* Last = FState.Batch.Last();
     int64_t TrxId = Number(u"TerminalTrxID");
     if (!Last || Last->Reversed || (TrxId != 0 && Last->TrxId != TrxId)) {
-      FieldList R = Answer(kApproved, PlainReceipt(Head(), u"АВАРИЙНАЯ ОТМЕНА\r\nОПЕРАЦИЯ НЕ НАЙДЕНА, ОТМЕНА НЕ ТРЕБУЕТСЯ"));
+      FieldList R =
+          Answer(kApproved, PlainReceipt(Head(), u"АВАРИЙНАЯ ОТМЕНА\r\nОПЕРАЦИЯ НЕ НАЙДЕНА, ОТМЕНА НЕ ТРЕБУЕТСЯ"));
       SetField(R, u"TextResponse", u"Операция для отмены не найдена");
       return R;
     }
@@ -282,7 +284,8 @@ private:
   void ReleaseOriginalOf(const JournalEntry& Reversed) {
     if (Reversed.Kind != OpKind::Void && Reversed.Kind != OpKind::Completion) return;
     auto Kinds = Reversed.Kind == OpKind::Void
-                     ? std::initializer_list<OpKind>{OpKind::Sale, OpKind::Completion, OpKind::Preauth, OpKind::EcSale, OpKind::Transfer}
+                     ? std::initializer_list<OpKind>{OpKind::Sale, OpKind::Completion, OpKind::Preauth, OpKind::EcSale,
+                                                     OpKind::Transfer}
                      : std::initializer_list<OpKind>{OpKind::Preauth};
     if (JournalEntry* Original = FState.Batch.Find(Reversed.Rrn, 0, Kinds))
       Original->Cancelled = Reversed.Kind == OpKind::Void ? Original->Cancelled - Reversed.Amount : 0;
@@ -304,15 +307,16 @@ private:
   // --- batch and reports ---
 
   FieldList Settlement() {
-    std::u16string Receipt = TotalsReceipt(Head(), u"СВЕРКА ИТОГОВ", FState.Batch.Batch(), FState.Batch.Sum()) +
-                             u"ИТОГИ СОВПАЛИ\r\n";
+    std::u16string Receipt =
+        TotalsReceipt(Head(), u"СВЕРКА ИТОГОВ", FState.Batch.Batch(), FState.Batch.Sum()) + u"ИТОГИ СОВПАЛИ\r\n";
     FState.Batch.Close();
     return Answer(kApproved, Receipt);
   }
 
   FieldList Report() {
     switch (Number(u"CommandMode2")) {
-      case 20: return Answer(kApproved, TotalsReceipt(Head(), u"КРАТКИЙ ОТЧЕТ", FState.Batch.Batch(), FState.Batch.Sum()));
+      case 20:
+        return Answer(kApproved, TotalsReceipt(Head(), u"КРАТКИЙ ОТЧЕТ", FState.Batch.Batch(), FState.Batch.Sum()));
       case 21:
         return Answer(kApproved, TotalsReceipt(Head(), u"ПОЛНЫЙ ОТЧЕТ", FState.Batch.Batch(), FState.Batch.Sum()) +
                                      OperationLines(FState.Batch));
@@ -322,9 +326,11 @@ private:
   }
 
   FieldList ReceiptCopy() {
-    const JournalEntry* E = Number(u"CommandMode") == 1 ? nullptr : FindOriginal({OpKind::Sale, OpKind::Preauth,
-        OpKind::Completion, OpKind::Refund, OpKind::Void, OpKind::Transfer, OpKind::EcSale, OpKind::EcRefund,
-        OpKind::FpsSale, OpKind::FpsRefund});
+    const JournalEntry* E =
+        Number(u"CommandMode") == 1
+            ? nullptr
+            : FindOriginal({OpKind::Sale, OpKind::Preauth, OpKind::Completion, OpKind::Refund, OpKind::Void,
+                            OpKind::Transfer, OpKind::EcSale, OpKind::EcRefund, OpKind::FpsSale, OpKind::FpsRefund});
     if (!E) E = FState.Batch.Last();
     if (!E) return Decline(kNoReceipt, u"КОПИЯ ЧЕКА");
     return Answer(kApproved, u"КОПИЯ ЧЕКА\r\n" + OperationReceipt(Head(), *E, u"ЭКЗЕМПЛЯР КЛИЕНТА"), {}, E->CardType);
@@ -392,7 +398,8 @@ private:
   FieldList FpsRefund() {
     FpsOperation* Original = FindFps(false, true);
     auto Sum = Amount();
-    if (!Original || !Original->Settled || Original->FinalStatus != 1) return Decline(kNotFound, OpKindTitle(OpKind::FpsRefund));
+    if (!Original || !Original->Settled || Original->FinalStatus != 1)
+      return Decline(kNotFound, OpKindTitle(OpKind::FpsRefund));
     if (!Sum || *Sum > Original->Amount) return Decline(kBadAmount, OpKindTitle(OpKind::FpsRefund));
     FpsOperation& Op = NewFps(true, *Sum);
     if (FState.Options.FpsPaidAfter == 0) return FpsSettle(Op);

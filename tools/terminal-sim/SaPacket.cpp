@@ -16,14 +16,30 @@ struct FieldInfo {
 };
 
 constexpr std::array<FieldInfo, 24> kFields{{
-    {u"OperationCode", true},     {u"Amount", false},         {u"AdditionalAmount", false},
-    {u"TerminalTrxID", true},     {u"ReferenceNumber", false}, {u"AuthorizationCode", false},
-    {u"PAN", false},              {u"ResponseCodeHost", false}, {u"TerminalId", false},
-    {u"MerchantID", false},       {u"Status", true},          {u"CardWaitTimeout", true},
-    {u"CommandResult", true},     {u"FileData", false},       {u"AdditionalData", false},
-    {u"ReceiptData", false},      {u"CardEntryMode", true},   {u"ProcessingFlag", true},
-    {u"CommandMode", true},       {u"CommandMode2", true},    {u"CurrencyCode", false},
-    {u"TerminalDateTime", false}, {u"TextResponse", false},   {u"ModelNo", false},
+    {u"OperationCode", true},
+    {u"Amount", false},
+    {u"AdditionalAmount", false},
+    {u"TerminalTrxID", true},
+    {u"ReferenceNumber", false},
+    {u"AuthorizationCode", false},
+    {u"PAN", false},
+    {u"ResponseCodeHost", false},
+    {u"TerminalId", false},
+    {u"MerchantID", false},
+    {u"Status", true},
+    {u"CardWaitTimeout", true},
+    {u"CommandResult", true},
+    {u"FileData", false},
+    {u"AdditionalData", false},
+    {u"ReceiptData", false},
+    {u"CardEntryMode", true},
+    {u"ProcessingFlag", true},
+    {u"CommandMode", true},
+    {u"CommandMode2", true},
+    {u"CurrencyCode", false},
+    {u"TerminalDateTime", false},
+    {u"TextResponse", false},
+    {u"ModelNo", false},
 }};
 
 const FieldInfo* FindInfo(std::u16string_view Name) noexcept {

@@ -120,9 +120,9 @@ void Settings::ApplyText(std::u16string_view Text) {
 }
 
 std::u16string Settings::ToText() const {
-  std::u16string Out = u"ModelNo=" + ModelNo + u"\nCard=" + Card + u"\nMerchantID=" + MerchantID +
-                       u"\nDelay=" + IntToText(DelayMs) + u"\nFpsPaidAfter=" + IntToText(FpsPaidAfter) +
-                       u"\nFault=" + std::u16string(FaultName(LastingFault)) + u"\n";
+  std::u16string Out = u"ModelNo=" + ModelNo + u"\nCard=" + Card + u"\nMerchantID=" + MerchantID + u"\nDelay=" +
+                       IntToText(DelayMs) + u"\nFpsPaidAfter=" + IntToText(FpsPaidAfter) + u"\nFault=" +
+                       std::u16string(FaultName(LastingFault)) + u"\n";
   for (const Field& F : Forced) Out += u"Force." + F.Name + u"=" + AsText(F.Data) + u"\n";
   if (NextFault != Fault::None) Out += u"NextFault=" + std::u16string(FaultName(NextFault)) + u"\n";
   if (NextStatus) Out += u"NextStatus=" + IntToText(*NextStatus) + u"\n";
@@ -133,7 +133,9 @@ std::u16string Settings::ToText() const {
 
 namespace {
 
-bool IsCreationFault(Fault F) noexcept { return F == Fault::CreatePacket || F == Fault::CreateLink || F == Fault::Create; }
+bool IsCreationFault(Fault F) noexcept {
+  return F == Fault::CreatePacket || F == Fault::CreateLink || F == Fault::Create;
+}
 
 bool FailsCreation(Fault F, bool Packet) noexcept {
   return F == Fault::Create || F == (Packet ? Fault::CreatePacket : Fault::CreateLink);

@@ -28,8 +28,8 @@ std::optional<int64_t> ParseDecimal(std::u16string_view Text) {
 }  // namespace
 
 bool SameName(std::u16string_view A, std::u16string_view B) noexcept {
-  return A.size() == B.size() &&
-         std::equal(A.begin(), A.end(), B.begin(), [](char16_t X, char16_t Y) { return LowerAscii(X) == LowerAscii(Y); });
+  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(),
+                                            [](char16_t X, char16_t Y) { return LowerAscii(X) == LowerAscii(Y); });
 }
 
 bool NameIn(std::u16string_view Name, std::initializer_list<std::u16string_view> Names) noexcept {

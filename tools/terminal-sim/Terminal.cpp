@@ -46,7 +46,8 @@ void ApplyDataFault(FieldList& Response, Fault F) {
     case Fault::StatusText: SetField(Response, u"Status", u"OK"); break;
     case Fault::CommandResultText: SetField(Response, u"CommandResult", u"ERR"); break;
     case Fault::MissingFields:
-      std::erase_if(Response, [](const Field& X) { return !SameName(X.Name, u"Status") && !SameName(X.Name, u"CommandResult"); });
+      std::erase_if(Response,
+                    [](const Field& X) { return !SameName(X.Name, u"Status") && !SameName(X.Name, u"CommandResult"); });
       break;
     case Fault::BadAdditionalData: SetField(Response, u"AdditionalData", u"EE0AD1043132ZZ9DE"); break;
     case Fault::BadReceiptData: SetField(Response, u"ReceiptData", u"^0xDF^^ЧЕК~0xDF^ЧЕК~0xDE^^MIR"); break;
@@ -130,7 +131,8 @@ FieldList Terminal::Exchange(const FieldList& Request, int32_t Timeout) {
     Chosen = FState.Options.TakeExchangeFault();
     Delay = FState.Options.DelayMs;
   }
-  if (Chosen == Fault::ExchangeFails) throw Exception(std::u16string(u"Ошибка обмена с терминалом: терминал не отвечает"));
+  if (Chosen == Fault::ExchangeFails)
+    throw Exception(std::u16string(u"Ошибка обмена с терминалом: терминал не отвечает"));
   // The driver would wait the whole timeout for nothing: fail at once instead.
   if (Chosen == Fault::Timeout || (Timeout > 0 && Delay > Timeout))
     throw Exception(FormatText(u"Превышено время ожидания ответа терминала (%s мс)", {IntToText(Timeout)}));

@@ -50,8 +50,9 @@ Value TxLink::Call(std::u16string_view Name, std::span<automation::Argument> Arg
 }
 
 MemberKind TxLink::Member(std::u16string_view Name) const {
-  return NameIn(Name, {u"InitResources", u"FreeResources", u"SetChannelTerminalParam", u"Exchange"}) ? MemberKind::Method
-                                                                                                   : MemberKind::None;
+  return NameIn(Name, {u"InitResources", u"FreeResources", u"SetChannelTerminalParam", u"Exchange"})
+             ? MemberKind::Method
+             : MemberKind::None;
 }
 
 void TxLink::Exchange(std::span<automation::Argument> Args) {

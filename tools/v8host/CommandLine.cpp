@@ -91,7 +91,8 @@ std::string JoinWords(const std::vector<std::string>& Words, std::size_t First) 
 Step ParseKeep(const std::vector<std::string>& Words) {
   ExpectWordCount(Words, 3, 3, "keep NAME PARAMETER");
   int32_t Param = 0;
-  if (!TryParseInt32(FromUtf8(Words[2]), Param) || Param < 0) RaiseUsage("keep: bad parameter number \"" + Words[2] + "\"");
+  if (!TryParseInt32(FromUtf8(Words[2]), Param) || Param < 0)
+    RaiseUsage("keep: bad parameter number \"" + Words[2] + "\"");
   Step Parsed{"keep", FromUtf8(Words[1]), {}, {}};
   Parsed.KeptParam = static_cast<std::size_t>(Param);
   return Parsed;
@@ -145,7 +146,8 @@ std::vector<Step> ParseScript(const std::u16string& Path) {
     try {
       Steps.push_back(ParseStep(SplitScriptLine(Line)));
     } catch (const HostFailure& Failure) {
-      throw HostFailure(Failure.Kind(), Path + u":" + IntToText(static_cast<int64_t>(LineNumber)) + u": " + Failure.Message());
+      throw HostFailure(Failure.Kind(),
+                        Path + u":" + IntToText(static_cast<int64_t>(LineNumber)) + u": " + Failure.Message());
     }
   }
   return Steps;
@@ -248,9 +250,8 @@ private:
   void Keep(const Step& Action) {
     const std::vector<StepReport>& Done = FReport.Steps;
     if (Done.empty() || Action.KeptParam >= Done.back().Outcome.Params.size())
-      throw HostFailure(FailureKind::BadArgument,
-                        u"keep " + Action.Name + u": the last call has no parameter " +
-                            IntToText(static_cast<int64_t>(Action.KeptParam)));
+      throw HostFailure(FailureKind::BadArgument, u"keep " + Action.Name + u": the last call has no parameter " +
+                                                      IntToText(static_cast<int64_t>(Action.KeptParam)));
     FKept[Action.Name] = Done.back().Outcome.Params[Action.KeptParam];
   }
 

@@ -11,8 +11,7 @@ template <class Function>
 Function FindRequiredExport(const DynamicLibrary& Library, const std::u16string& Path, const char* Name) {
   void* Address = Library.FindExport(Name);
   if (!Address) {
-    throw HostFailure(FailureKind::LoadFailed,
-                      u"The library " + Path + u" does not export " + FromUtf8(Name));
+    throw HostFailure(FailureKind::LoadFailed, u"The library " + Path + u" does not export " + FromUtf8(Name));
   }
   return reinterpret_cast<Function>(Address);
 }
@@ -203,8 +202,7 @@ void Component::FillMissing(HostLong Number, std::vector<V8Variant>& Records) {
   if (Given > Count) {
     for (V8Variant& Record : Records) ReleaseRecord(FSetup.Memory, Record);
     throw HostFailure(FailureKind::BadArgument, MethodName(Number, 0).value_or(u"The method") + u" takes " +
-                                                    IntToText(Count) + u" parameters, " + IntToText(Given) +
-                                                    u" given");
+                                                    IntToText(Count) + u" parameters, " + IntToText(Given) + u" given");
   }
   Records.resize(static_cast<std::size_t>(Count));
   for (HostLong Param = Given; Param < Count; ++Param) {

@@ -40,8 +40,8 @@ private:
 
 struct MethodInfo {
   HostLong Number = -1;
-  std::u16string Name;      // language 0
-  std::u16string LocalName; // language 1
+  std::u16string Name;       // language 0
+  std::u16string LocalName;  // language 1
   HostLong ParamCount = 0;
   bool HasRetVal = false;
   std::vector<std::optional<HostValue>> Defaults;  // one per parameter

@@ -68,8 +68,8 @@ public:
   std::vector<HostError> Errors;
 
 private:
-  static bool V8_CALL AddErrorOp(TV8AddInDefBaseEx* Self, uint16_t wcode, const V8Char* source,
-                                 const V8Char* descr, HostLong scode);
+  static bool V8_CALL AddErrorOp(TV8AddInDefBaseEx* Self, uint16_t wcode, const V8Char* source, const V8Char* descr,
+                                 HostLong scode);
 };
 
 }  // namespace v8host

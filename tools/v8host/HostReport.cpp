@@ -239,7 +239,8 @@ void PrintMethod(std::ostream& Out, const MethodInfo& Method) {
       << Plural(Method.ParamCount, "parameter") << (Method.HasRetVal ? ", returns a value" : ", no return value")
       << "\n";
   for (std::size_t Param = 0; Param < Method.Defaults.size(); ++Param) {
-    if (Method.Defaults[Param]) Out << "      default of parameter " << Param << ": " << FormatValue(*Method.Defaults[Param]) << "\n";
+    if (Method.Defaults[Param])
+      Out << "      default of parameter " << Param << ": " << FormatValue(*Method.Defaults[Param]) << "\n";
   }
 }
 
@@ -275,7 +276,8 @@ void PrintStep(std::ostream& Out, const StepReport& Step) {
   Out << Step.Command << " " << ToUtf8(Step.Name);
   if (!Step.Args.empty()) Out << " " << JoinValues(Step.Args);
   Out << " -> " << (Step.Outcome.Ok ? "true" : "false") << "\n";
-  if (Step.Outcome.Return) Out << (Step.Command == "call" ? "  return: " : "  value: ") << FormatValue(*Step.Outcome.Return) << "\n";
+  if (Step.Outcome.Return)
+    Out << (Step.Command == "call" ? "  return: " : "  value: ") << FormatValue(*Step.Outcome.Return) << "\n";
   for (std::size_t Index = 0; Index < Step.Outcome.Params.size(); ++Index)
     Out << "  param " << Index << ": " << FormatValue(Step.Outcome.Params[Index]) << "\n";
   for (const HostError& Error : Step.Outcome.Errors) Out << ErrorLine(Error) << "\n";

@@ -50,8 +50,7 @@ template <class Number>
 Number ParseNumber(std::string_view Argument, std::string_view Digits, std::string_view Expected) {
   Number Value{};
   const auto [End, Error] = std::from_chars(Digits.data(), Digits.data() + Digits.size(), Value);
-  if (Digits.empty() || Error != std::errc() || End != Digits.data() + Digits.size())
-    RaiseBadValue(Argument, Expected);
+  if (Digits.empty() || Error != std::errc() || End != Digits.data() + Digits.size()) RaiseBadValue(Argument, Expected);
   return Value;
 }
 
@@ -78,8 +77,8 @@ double ParseDate(std::string_view Argument, std::string_view Text) {
     return ParseNumber<int>(Argument, Text.substr(Start, Length), Expected);
   };
   try {
-    return EncodeDateTime(Field(0, 4), Field(5, 2), Field(8, 2), HasTime ? Field(11, 2) : 0,
-                          HasTime ? Field(14, 2) : 0, HasTime ? Field(17, 2) : 0, 0);
+    return EncodeDateTime(Field(0, 4), Field(5, 2), Field(8, 2), HasTime ? Field(11, 2) : 0, HasTime ? Field(14, 2) : 0,
+                          HasTime ? Field(17, 2) : 0, 0);
   } catch (const Exception& Failure) {
     throw HostFailure(FailureKind::BadArgument,
                       FromUtf8("Bad value \"" + std::string(Argument) + "\": ") + Failure.Message());
@@ -174,14 +173,30 @@ struct ValueWords {
 
 ValueWords WordsOf(const HostValue& Value) {
   return std::visit(Overloaded{
-                        [](std::monostate) { return ValueWords{"empty", ""}; },
-                        [](const std::u16string& Text) { return ValueWords{"text", ToUtf8(Text)}; },
-                        [](int32_t Number) { return ValueWords{"int", std::to_string(Number)}; },
-                        [](int64_t Number) { return ValueWords{"int64", std::to_string(Number)}; },
-                        [](double Number) { return ValueWords{"num", ToUtf8(FloatToText(Number))}; },
-                        [](bool Flag) { return ValueWords{"bool", Flag ? "true" : "false"}; },
-                        [](HostDate Date) { return ValueWords{"date", FormatDate(Date)}; },
-                        [](HostOther Other) { return ValueWords{"other", TypeCodeName(Other.Type)}; },
+                        [](std::monostate) {
+                          return ValueWords{"empty", ""};
+                        },
+                        [](const std::u16string& Text) {
+                          return ValueWords{"text", ToUtf8(Text)};
+                        },
+                        [](int32_t Number) {
+                          return ValueWords{"int", std::to_string(Number)};
+                        },
+                        [](int64_t Number) {
+                          return ValueWords{"int64", std::to_string(Number)};
+                        },
+                        [](double Number) {
+                          return ValueWords{"num", ToUtf8(FloatToText(Number))};
+                        },
+                        [](bool Flag) {
+                          return ValueWords{"bool", Flag ? "true" : "false"};
+                        },
+                        [](HostDate Date) {
+                          return ValueWords{"date", FormatDate(Date)};
+                        },
+                        [](HostOther Other) {
+                          return ValueWords{"other", TypeCodeName(Other.Type)};
+                        },
                     },
                     Value);
 }
@@ -198,12 +213,12 @@ std::string FormatValue(const HostValue& Value) {
 
 std::string TypeCodeName(uint16_t Type) {
   static constexpr const char* Names[] = {
-      "VTYPE_EMPTY", "VTYPE_NULL", "VTYPE_I2",    "VTYPE_I4",    "VTYPE_R4",        "VTYPE_R8",      "VTYPE_DATE",
-      "VTYPE_TM",    "VTYPE_PSTR", "VTYPE_INTERFACE", "VTYPE_ERROR", "VTYPE_BOOL",  "VTYPE_VARIANT", "VTYPE_I1",
-      "VTYPE_UI1",   "VTYPE_UI2",  "VTYPE_UI4",   "VTYPE_I8",    "VTYPE_UI8",       "VTYPE_INT",     "VTYPE_UINT",
-      "VTYPE_HRESULT", "VTYPE_PWSTR", "VTYPE_BLOB", "VTYPE_CLSID"};
+      "VTYPE_EMPTY",   "VTYPE_NULL",  "VTYPE_I2",        "VTYPE_I4",    "VTYPE_R4",   "VTYPE_R8",      "VTYPE_DATE",
+      "VTYPE_TM",      "VTYPE_PSTR",  "VTYPE_INTERFACE", "VTYPE_ERROR", "VTYPE_BOOL", "VTYPE_VARIANT", "VTYPE_I1",
+      "VTYPE_UI1",     "VTYPE_UI2",   "VTYPE_UI4",       "VTYPE_I8",    "VTYPE_UI8",  "VTYPE_INT",     "VTYPE_UINT",
+      "VTYPE_HRESULT", "VTYPE_PWSTR", "VTYPE_BLOB",      "VTYPE_CLSID"};
   const auto Base = static_cast<uint16_t>(Type & VTYPE_BASE_MASK);
-  std::string Name = Base < std::size(Names) ? Names[Base]
+  std::string Name = Base < std::size(Names)  ? Names[Base]
                      : Base == VTYPE_STR_BLOB ? "VTYPE_STR_BLOB"
                                               : "type " + std::to_string(Base);
   if (Type & VTYPE_BYREF) return Name + " by ref";

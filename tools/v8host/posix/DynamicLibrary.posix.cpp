@@ -20,8 +20,8 @@ void* OpenLibrary(const std::u16string& Path) {
   void* Handle = ::dlopen(LoadablePath(Path).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (Handle) return Handle;
   const char* Reason = ::dlerror();
-  throw HostFailure(FailureKind::LoadFailed, u"Cannot load the library " + Path + u": " +
-                                                 FromUtf8(Reason ? Reason : "unknown reason"));
+  throw HostFailure(FailureKind::LoadFailed,
+                    u"Cannot load the library " + Path + u": " + FromUtf8(Reason ? Reason : "unknown reason"));
 }
 
 }  // namespace

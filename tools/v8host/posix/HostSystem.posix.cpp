@@ -17,7 +17,8 @@ void PrepareConsole() {}
 
 std::string ReadWholeFile(const std::u16string& Path) {
   std::ifstream File(ToUtf8(Path), std::ios::binary);
-  if (!File) throw HostFailure(FailureKind::BadArgument, u"Cannot read " + Path + u": " + FromUtf8(std::strerror(errno)));
+  if (!File)
+    throw HostFailure(FailureKind::BadArgument, u"Cannot read " + Path + u": " + FromUtf8(std::strerror(errno)));
   std::ostringstream Content;
   Content << File.rdbuf();
   return Content.str();

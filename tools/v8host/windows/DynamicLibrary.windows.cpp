@@ -10,11 +10,11 @@ namespace {
 
 std::u16string SystemMessage(DWORD Code) {
   wchar_t* Buffer = nullptr;
-  const DWORD Length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, Code, 0,
-      reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
-  std::u16string Text = Length ? std::u16string(TrimControl(FromWide(std::wstring_view(Buffer, Length))))
-                               : u"error " + IntToText(Code);
+  const DWORD Length =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, Code, 0, reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
+  std::u16string Text =
+      Length ? std::u16string(TrimControl(FromWide(std::wstring_view(Buffer, Length)))) : u"error " + IntToText(Code);
   if (Buffer) ::LocalFree(Buffer);
   return Text;
 }
@@ -22,7 +22,8 @@ std::u16string SystemMessage(DWORD Code) {
 void* OpenLibrary(const std::u16string& Path) {
   const HMODULE Handle = ::LoadLibraryW(ToWide(Path).c_str());
   if (Handle) return Handle;
-  throw HostFailure(FailureKind::LoadFailed, u"Cannot load the library " + Path + u": " + SystemMessage(::GetLastError()));
+  throw HostFailure(FailureKind::LoadFailed,
+                    u"Cannot load the library " + Path + u": " + SystemMessage(::GetLastError()));
 }
 
 HMODULE ModuleOf(void* Handle) noexcept { return static_cast<HMODULE>(Handle); }
