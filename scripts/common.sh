@@ -70,6 +70,37 @@ orvex_workflow() {
   orvex_record_timing "$stage" $((SECONDS - started))
 }
 
+# Starts a virtual X display (Xvfb) for the window tests unless DISPLAY already
+# names one, exports DISPLAY for everything started afterwards, and stops the
+# display when the script exits. Without Xvfb the window tests skip themselves
+# (they say why), so its absence only warns.
+orvex_start_virtual_display() {
+  if [[ -n "${DISPLAY:-}" ]]; then
+    echo "window tests use the display $DISPLAY"
+    return 0
+  fi
+  if ! command -v Xvfb >/dev/null; then
+    echo "Xvfb is missing: the window tests will be skipped (scripts/install-deps linux)" >&2
+    return 0
+  fi
+  local display_file
+  display_file="$(mktemp)"
+  # -displayfd: Xvfb picks a free display number and writes it once it accepts clients.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+  ORVEX_XVFB_PID=$!
+  trap 'kill "$ORVEX_XVFB_PID" 2>/dev/null || true' EXIT
+  local tries
+  for ((tries = 0; tries < 100; tries++)); do
+    [[ -s "$display_file" ]] && break
+    sleep 0.1
+  done
+  [[ -s "$display_file" ]] || orvex_fail "Xvfb did not start"
+  export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
+  rm -f "$display_file"
+  unset WAYLAND_DISPLAY
+  echo "window tests use the virtual display $DISPLAY (Xvfb, pid $ORVEX_XVFB_PID)"
+}
+
 orvex_print_timings() {
   orvex_say "Stage timings"
   printf '%s\n' "${ORVEX_TIMINGS[@]}"

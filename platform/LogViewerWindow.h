@@ -1,0 +1,67 @@
+#pragma once
+// The log viewer's window, one view per toolkit behind this interface: the
+// plain Win32 API on Windows, GTK 3 loaded at run time elsewhere. What the
+// window does (which files, which text, when to reload) lives in
+// logging/ufmLog and knows no toolkit; the view only shows and reports.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace os {
+
+// The controls as the window's logic reads and changes them. Text positions
+// count UTF-16 code units, whatever the toolkit counts.
+class ILogViewerControls {
+public:
+  virtual ~ILogViewerControls() = default;
+
+  // The day-file list. SetFileNames replaces its entries by these, in this
+  // order (the logic sorts them) and leaves nothing selected.
+  virtual void SetFileNames(const std::vector<std::u16string>& Names) = 0;
+  // Selects the entry of that name; an empty name selects nothing.
+  virtual void SelectFileName(std::u16string_view Name) = 0;
+  // The name the list shows, empty when nothing is selected.
+  virtual std::u16string SelectedFileName() const = 0;
+
+  // The position chosen in the encoding list (0 "UTF-8", 1 "ANSI", 2 "OEM"),
+  // -1 when none is.
+  virtual int EncodingIndex() const = 0;
+
+  // Replaces the whole text without redrawing in between; the caret goes to
+  // the start and the text shows from its beginning.
+  virtual void ReplaceText(std::u16string_view Text) = 0;
+  virtual std::size_t CaretPosition() const = 0;
+  // Puts the caret there (clamped to the text), scrolls it into view and gives
+  // the text the input focus.
+  virtual void RestoreCaret(std::size_t Position) = 0;
+
+  // An error message box over the window; returns when the user closed it.
+  virtual void ShowError(std::u16string_view Message) = 0;
+  // Opens the folder in the desktop's file manager; its answer is ignored.
+  virtual void ExploreFolder(const std::u16string& Folder) = 0;
+};
+
+// The window's events, handled by the logic. Every handler gets the controls
+// it may read and change; a handler does not raise (the logic turns its
+// failures into ShowError).
+class ILogViewerHandlers {
+public:
+  virtual ~ILogViewerHandlers() = default;
+  // Once, after the controls exist and before the window is shown.
+  virtual void FormCreate(ILogViewerControls& Controls) = 0;
+  // The user picked another day file or another encoding.
+  virtual void SelectionChanged(ILogViewerControls& Controls) = 0;
+  // The user is opening the day-file list.
+  virtual void FileListOpening(ILogViewerControls& Controls) = 0;
+  virtual void OpenFolderClicked(ILogViewerControls& Controls) = 0;
+  // Every 1000 ms while the window is open.
+  virtual void TimerTick(ILogViewerControls& Controls) = 0;
+};
+
+// Shows the window modally on the calling thread and returns when the user has
+// closed it. Raises an Exception with a message for the user when no window can
+// be shown at all (no display, no toolkit); never aborts the process.
+void ShowLogViewerWindow(ILogViewerHandlers& Handlers);
+
+}  // namespace os
