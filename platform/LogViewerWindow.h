@@ -42,21 +42,23 @@ public:
   virtual void ExploreFolder(const std::u16string& Folder) = 0;
 };
 
-// The window's events, handled by the logic. Every handler gets the controls
-// it may read and change; a handler does not raise (the logic turns its
-// failures into ShowError).
+// The window's events, handled by the logic and named after the control that
+// raises them (cbbLogFiles the day-file list, btnOpenDir the folder button,
+// tmrCheckFile the timer). Every handler gets the controls it may read and
+// change; a handler does not raise (the logic turns its failures into
+// ShowError).
 class ILogViewerHandlers {
 public:
   virtual ~ILogViewerHandlers() = default;
   // Once, after the controls exist and before the window is shown.
   virtual void FormCreate(ILogViewerControls& Controls) = 0;
-  // The user picked another day file or another encoding.
-  virtual void SelectionChanged(ILogViewerControls& Controls) = 0;
+  // The user picked another day file or another encoding (both lists).
+  virtual void cbbLogFilesChange(ILogViewerControls& Controls) = 0;
   // The user is opening the day-file list.
-  virtual void FileListOpening(ILogViewerControls& Controls) = 0;
-  virtual void OpenFolderClicked(ILogViewerControls& Controls) = 0;
+  virtual void cbbLogFilesDropDown(ILogViewerControls& Controls) = 0;
+  virtual void btnOpenDirClick(ILogViewerControls& Controls) = 0;
   // Every 1000 ms while the window is open.
-  virtual void TimerTick(ILogViewerControls& Controls) = 0;
+  virtual void tmrCheckFileTimer(ILogViewerControls& Controls) = 0;
 };
 
 // Shows the window modally on the calling thread and returns when the user has
