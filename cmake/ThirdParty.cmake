@@ -1,5 +1,5 @@
 # Libraries made for the job, as the target names our code links:
-#   orvex_pugixml — XML documents.
+#   orvex_pugixml — XML documents; orvex_minizip and orvex_cmark_gfm below.
 # On Linux they are Debian's -dev packages; the Windows builds compile Debian's
 # source packages (unpacked by scripts/fetch-sources) with the cross compiler.
 set(ORVEX_DEB_SRC_DIR "${PROJECT_SOURCE_DIR}/build/deb-src" CACHE PATH
@@ -21,4 +21,50 @@ if(WIN32)
 else()
   find_package(pugixml REQUIRED)
   target_link_libraries(orvex_pugixml INTERFACE pugixml::pugixml)
+endif()
+
+#   orvex_minizip — reading zip archives (zlib's minizip), the help archive.
+# Windows: zlib from Debian's MinGW package (libz-mingw-w64-dev), minizip from
+# its source package.
+add_library(orvex_minizip INTERFACE)
+if(WIN32)
+  orvex_require_deb_source(minizip)
+  find_library(ORVEX_MINGW_ZLIB NAMES libz.a REQUIRED)
+  add_library(orvex_minizip_static STATIC
+    "${ORVEX_DEB_SRC_DIR}/minizip/unzip.c" "${ORVEX_DEB_SRC_DIR}/minizip/zip.c" "${ORVEX_DEB_SRC_DIR}/minizip/ioapi.c")
+  # <minizip/unzip.h>, as on Linux.
+  target_include_directories(orvex_minizip_static SYSTEM PUBLIC "${ORVEX_DEB_SRC_DIR}")
+  target_link_libraries(orvex_minizip_static PUBLIC "${ORVEX_MINGW_ZLIB}")
+  target_link_libraries(orvex_minizip INTERFACE orvex_minizip_static)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(ORVEX_MINIZIP REQUIRED IMPORTED_TARGET minizip)
+  target_link_libraries(orvex_minizip INTERFACE PkgConfig::ORVEX_MINIZIP)
+endif()
+
+#   orvex_cmark_gfm — Markdown to HTML with GitHub's extensions (cmark-gfm).
+# Windows: its source package built by its own CMake project with our cross
+# toolchain, static.
+add_library(orvex_cmark_gfm INTERFACE)
+if(WIN32)
+  orvex_require_deb_source(cmark-gfm)
+  include(ExternalProject)
+  set(cmark_prefix "${CMAKE_BINARY_DIR}/third-party/cmark-gfm")
+  set(cmark_libraries "${cmark_prefix}/lib/libcmark-gfm-extensions.a" "${cmark_prefix}/lib/libcmark-gfm.a")
+  ExternalProject_Add(orvex_cmark_gfm_build
+    SOURCE_DIR "${ORVEX_DEB_SRC_DIR}/cmark-gfm"
+    BINARY_DIR "${cmark_prefix}/build"
+    INSTALL_DIR "${cmark_prefix}"
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE} -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR>
+               -DCMAKE_BUILD_TYPE=Release -DCMARK_TESTS=OFF -DCMARK_SHARED=OFF -DCMARK_STATIC=ON
+    BUILD_BYPRODUCTS ${cmark_libraries})
+  file(MAKE_DIRECTORY "${cmark_prefix}/include")
+  target_include_directories(orvex_cmark_gfm SYSTEM INTERFACE "${cmark_prefix}/include")
+  target_compile_definitions(orvex_cmark_gfm INTERFACE CMARK_GFM_STATIC_DEFINE CMARK_GFM_EXTENSIONS_STATIC_DEFINE)
+  target_link_libraries(orvex_cmark_gfm INTERFACE ${cmark_libraries})
+  add_dependencies(orvex_cmark_gfm orvex_cmark_gfm_build)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(ORVEX_CMARK_GFM REQUIRED IMPORTED_TARGET libcmark-gfm)
+  target_link_libraries(orvex_cmark_gfm INTERFACE PkgConfig::ORVEX_CMARK_GFM)
 endif()

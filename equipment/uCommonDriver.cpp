@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "help/uMarkdownRenderer.h"
 #include "logging/Common.Log.h"
 #include "logging/ufmLog.h"
 #include "platform/Resources.h"
@@ -313,8 +314,5 @@ void TCommonDriver::ViewLog() {
   os::ShowLogViewerWindow(Form);
 }
 
-// The help window is not part of this build yet.
-void TCommonDriver::ShowHelp() {
-  const std::u16string Caption = resources::LoadString(resources::kHelpCaptionId);
-  throw Exception(u"Окно \"" + Caption + u"\" недоступно в этой сборке");
-}
+// Modal like the log viewer; the rendered page's folder is gone when it returns.
+void TCommonDriver::ShowHelp() { TMarkdownRenderer::Render(u"help", resources::LoadString(resources::kHelpCaptionId)); }

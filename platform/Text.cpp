@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/Exception.h"
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -121,6 +123,32 @@ std::u16string FromUtf8(std::string_view Text) {
   Out.reserve(Text.size());
   for (std::size_t I = 0; I < Text.size();) AppendUtf16(Out, NextCodePointUtf8(Text, I));
   return Out;
+}
+
+namespace {
+
+std::u16string FromUtf16Bytes(std::string_view Bytes, bool BigEndian) {
+  if (Bytes.size() % 2 != 0) throw Exception(std::u16string(u"UTF-16 text of an odd number of bytes"));
+  std::u16string Out;
+  Out.reserve(Bytes.size() / 2);
+  for (std::size_t I = 0; I < Bytes.size(); I += 2) {
+    const auto First = static_cast<unsigned char>(Bytes[I]);
+    const auto Second = static_cast<unsigned char>(Bytes[I + 1]);
+    Out.push_back(static_cast<char16_t>(BigEndian ? (First << 8) | Second : (Second << 8) | First));
+  }
+  return Out;
+}
+
+}  // namespace
+
+std::u16string FromBomText(std::string_view Bytes) {
+  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+  constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+  constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
+  if (Bytes.starts_with(kUtf8Bom)) return FromUtf8(Bytes.substr(kUtf8Bom.size()));
+  if (Bytes.starts_with(kUtf16LeBom)) return FromUtf16Bytes(Bytes.substr(kUtf16LeBom.size()), false);
+  if (Bytes.starts_with(kUtf16BeBom)) return FromUtf16Bytes(Bytes.substr(kUtf16BeBom.size()), true);
+  return FromUtf8(Bytes);
 }
 
 std::u16string AsciiToU16(std::string_view Ascii) { return std::u16string(Ascii.begin(), Ascii.end()); }

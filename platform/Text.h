@@ -24,6 +24,11 @@ inline constexpr uint32_t kCodePageUtf8 = 65001;
 inline constexpr uint32_t kCodePageCyrillicAnsi = 1251;
 inline constexpr uint32_t kCodePageCyrillicOem = 866;
 
+// Text whose byte-order mark names its encoding: UTF-8 (EF BB BF), UTF-16 LE
+// (FF FE) or UTF-16 BE (FE FF), decoded without the mark; UTF-8 when it has
+// none. Raises an Exception for UTF-16 of an odd number of bytes.
+std::u16string FromBomText(std::string_view Bytes);
+
 // Text that is known to be ASCII (numbers, fixed words).
 std::u16string AsciiToU16(std::string_view Ascii);
 

@@ -1,6 +1,10 @@
 #pragma once
-// An owned Win32 file handle, closed on every way out.
+// Win32 file helpers the Windows files share: an owned file handle, closed on
+// every way out, whole writes, long path names.
 #include <windows.h>
+
+#include <string>
+#include <string_view>
 
 namespace os {
 
@@ -18,5 +22,12 @@ public:
 private:
   HANDLE FHandle;
 };
+
+// Writes every byte. Raises an Exception on failure.
+void WriteAll(HANDLE File, std::string_view Bytes);
+
+// The path in its long form (no 8.3 names); the path as given where the long
+// form cannot be had.
+std::wstring LongPathName(const std::wstring& Path);
 
 }  // namespace os

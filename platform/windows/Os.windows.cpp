@@ -115,16 +115,6 @@ HANDLE OpenForAppend(const std::wstring& Path) {
   }
 }
 
-void WriteAll(HANDLE File, std::string_view Bytes) {
-  while (!Bytes.empty()) {
-    DWORD Written = 0;
-    const DWORD Chunk = Bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(Bytes.size());
-    if (!::WriteFile(File, Bytes.data(), Chunk, &Written, nullptr) || Written == 0)
-      RaiseLastOsError(u"Cannot write to the file");
-    Bytes.remove_prefix(Written);
-  }
-}
-
 std::wstring ModuleFileName(HMODULE Module) {
   std::vector<wchar_t> Buffer(MAX_PATH);
   for (;;) {
@@ -135,6 +125,8 @@ std::wstring ModuleFileName(HMODULE Module) {
   }
 }
 
+}  // namespace
+
 // The short 8.3 form where the long name cannot be had.
 std::wstring LongPathName(const std::wstring& Path) {
   const DWORD Size = ::GetLongPathNameW(Path.c_str(), nullptr, 0);
@@ -144,7 +136,15 @@ std::wstring LongPathName(const std::wstring& Path) {
   return Length > 0 && Length < Size ? std::wstring(Buffer.data(), Length) : Path;
 }
 
-}  // namespace
+void WriteAll(HANDLE File, std::string_view Bytes) {
+  while (!Bytes.empty()) {
+    DWORD Written = 0;
+    const DWORD Chunk = Bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(Bytes.size());
+    if (!::WriteFile(File, Bytes.data(), Chunk, &Written, nullptr) || Written == 0)
+      RaiseLastOsError(u"Cannot write to the file");
+    Bytes.remove_prefix(Written);
+  }
+}
 
 LocalDateTime Now() {
   SYSTEMTIME Time{};

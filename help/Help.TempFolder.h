@@ -1,0 +1,30 @@
+#pragma once
+// What the help renderer needs of the file system: the system's temporary
+// folder, a name nobody else will pick there, and a private folder of that
+// name that it fills and removes whole. One implementation file per OS.
+#include <string>
+#include <string_view>
+
+namespace help {
+
+// Where the system keeps temporary files, without a trailing separator; on
+// Windows in its long form, so the page's path never shows 8.3 names.
+std::u16string SystemTempFolder();
+
+// A new GUID in braces, upper-case hex: "{3F2504E0-4F89-11D3-9A0C-0305E82C3301}".
+std::u16string NewGuidText();
+
+// Creates the folder for the current user only (mode 0700 on POSIX; Windows
+// gives it the temporary folder's rights, which are the user's). Raises an
+// Exception when it exists already or cannot be made.
+void CreatePrivateFolder(const std::u16string& Path);
+
+// Writes a file that must not exist yet. Raises an Exception on failure.
+void WriteNewFile(const std::u16string& Path, std::string_view Bytes);
+
+// Removes the folder and everything in it, links themselves rather than what
+// they point to. A piece that cannot be removed is left: this runs from
+// destructors.
+void DeleteFolderTree(const std::u16string& Path) noexcept;
+
+}  // namespace help

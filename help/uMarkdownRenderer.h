@@ -1,0 +1,60 @@
+#pragma once
+// The driver's manual: a zip archive carried as a resource (Markdown documents
+// and a stylesheet) unpacked into a private temporary folder, its first
+// Markdown document turned into an HTML page there, and the page shown in a
+// document window. The folder lives as long as the renderer.
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Where the archive's bytes come from: the module's resources, or a test's own.
+using TSourceLookup = std::function<std::optional<std::string_view>(std::u16string_view Name)>;
+
+class TMarkdownRenderer {
+public:
+  // Creates the temporary folder; the sources come from the module's resources
+  // unless another lookup is given.
+  explicit TMarkdownRenderer(std::u16string ASourceName, TSourceLookup ALookup = {});
+  // Deletes the folder with everything in it.
+  ~TMarkdownRenderer();
+  TMarkdownRenderer(const TMarkdownRenderer&) = delete;
+  TMarkdownRenderer& operator=(const TMarkdownRenderer&) = delete;
+
+  // The resource, rendered and shown modally under the caption; the folder is
+  // gone when this returns or raises.
+  static void Render(const std::u16string& ASourceName, const std::u16string& ACaption);
+  static bool SourceExist(std::u16string_view ASourceName);
+
+  const std::u16string& SourceName() const noexcept { return FSourceName; }
+  void SetSourceName(std::u16string AValue) { FSourceName = std::move(AValue); }
+  const std::u16string& TempDirectory() const noexcept { return FTempDirectory; }
+
+  bool SourceExist() const;
+  // Renders the page, shows it under the caption and answers the page's path.
+  std::u16string Render(const std::u16string& ACaption);
+  // Renders the page and answers its path, without any window.
+  std::u16string RenderPage();
+
+  // The limits an archive must keep: the whole of what it unpacks to, and its
+  // number of entries.
+  static constexpr std::size_t kMaxUnpackedBytes = 16u << 20;
+  static constexpr std::size_t kMaxEntries = 256;
+
+private:
+  std::u16string PathInFolder(std::u16string_view Name) const;
+  std::u16string SaveArchive();
+  void ExtractArchive(const std::u16string& ArchivePath);
+  std::u16string FindFileByExt(std::u16string_view Ext) const;
+  static std::u16string ReadTextFile(const std::u16string& Path);
+  static std::u16string MarkdownToHtml(std::u16string_view Markdown);
+  std::u16string WriteHtmlPage(std::u16string_view Html, const std::u16string& StylesheetPath) const;
+
+  std::u16string FSourceName;
+  std::u16string FTempDirectory;
+  TSourceLookup FLookup;
+  // The archive's entries in the archive's own order, as unpacked.
+  std::vector<std::u16string> FEntryNames;
+};
