@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   constexpr int kRounds = 300;
   const double Page = SecondsPerCall([](const std::string&) { RenderPage(); }, Markdown, kRounds);
   const double Alone = SecondsPerCall(ConvertAlone, Markdown, kRounds);
-  std::printf("help page from the archive: %.1f us; cmark-gfm alone: %.1f us; ratio %.2f (target <= 1.2)\n",
-              Page * 1e6, Alone * 1e6, Page / Alone);
+  std::printf("help page from the archive: %.1f us; cmark-gfm alone: %.1f us; ratio %.2f (target <= 1.2)\n", Page * 1e6,
+              Alone * 1e6, Page / Alone);
   return 0;
 }
