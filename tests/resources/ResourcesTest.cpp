@@ -78,7 +78,7 @@ TEST(ResourceNames, AnyLetterCaseFindsTheSameBytes) {
 TEST(ResourceNames, OtherNamesFindNothing) {
   const std::u16string_view Names[] = {
       u""sv,   u"PARAMETER"sv, u"PARAMETERSX"sv, u" PARAMETERS"sv, u"PARAMETERS\0"sv, u"PARAMETERS\0X"sv,
-      u"#1"sv, u"HELP"sv,      u"Параметры"sv};
+      u"#1"sv, u"HELP.zip"sv,  u"Параметры"sv};
   for (const std::u16string_view Name : Names)
     EXPECT_FALSE(resources::FindData(Name)) << "a name of " << Name.size() << " units was found";
 }
