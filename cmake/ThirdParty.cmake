@@ -30,8 +30,9 @@ add_library(orvex_minizip INTERFACE)
 if(WIN32)
   orvex_require_deb_source(minizip)
   find_library(ORVEX_MINGW_ZLIB NAMES libz.a REQUIRED)
-  # Reading only: the library never writes an archive (the build machine's tool does).
-  add_library(orvex_minizip_static STATIC "${ORVEX_DEB_SRC_DIR}/minizip/unzip.c" "${ORVEX_DEB_SRC_DIR}/minizip/ioapi.c")
+  # zip.c: the help tests write their own archives.
+  add_library(orvex_minizip_static STATIC
+    "${ORVEX_DEB_SRC_DIR}/minizip/unzip.c" "${ORVEX_DEB_SRC_DIR}/minizip/zip.c" "${ORVEX_DEB_SRC_DIR}/minizip/ioapi.c")
   # <minizip/unzip.h>, as on Linux.
   target_include_directories(orvex_minizip_static SYSTEM PUBLIC "${ORVEX_DEB_SRC_DIR}")
   target_link_libraries(orvex_minizip_static PUBLIC "${ORVEX_MINGW_ZLIB}")
