@@ -10,16 +10,13 @@
 #include <vector>
 
 #include "FixtureArchive.h"
+#include "ScopedTempVariable.h"
 #include "acquiring/uDriver.h"
 #include "help/HelpArchive.h"
 #include "help/uMarkdownRenderer.h"
 #include "platform/Exception.h"
 #include "platform/Resources.h"
 #include "platform/Text.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -104,58 +101,47 @@ TEST(Manual, RendersWithTheStylesheetLinked) {
   EXPECT_FALSE(std::filesystem::exists(helptest::NativePath(Folder)));
 }
 
-// The help goes as far as the window, which this build does not have, and
-// leaves nothing in the temporary folder. The variable points the system's
-// temporary folder at one of the test's own.
+// The help goes as far as the window, which this build does not have, or
+// stops at a missing source, and leaves nothing in the temporary folder, here
+// one of the test's own.
 class ScopedTemporaryFolder {
 public:
-  ScopedTemporaryFolder()
-      : FFolder(std::filesystem::temp_directory_path() /
-                ("help-temp-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()))) {
-    std::filesystem::create_directories(FFolder);
-    Set(FFolder.string().c_str());
-  }
-  ~ScopedTemporaryFolder() {
-    Set(nullptr);
-    std::filesystem::remove_all(FFolder);
-  }
+  ScopedTemporaryFolder() : FFolder(CreatedFolder()), FVariable(FFolder.u16string()) {}
+  ~ScopedTemporaryFolder() { std::filesystem::remove_all(FFolder); }
   bool IsEmpty() const { return std::filesystem::is_empty(FFolder); }
 
 private:
-  static void Set(const char* Value) {
-#ifdef _WIN32
-    ::SetEnvironmentVariableA("TMP", Value);
-#else
-    if (Value != nullptr)
-      ::setenv("TMPDIR", Value, 1);
-    else
-      ::unsetenv("TMPDIR");
-#endif
+  static std::filesystem::path CreatedFolder() {
+    const std::filesystem::path Folder =
+        std::filesystem::temp_directory_path() /
+        ("help-temp-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(Folder);
+    return Folder;
   }
+
   std::filesystem::path FFolder;
+  helptest::TScopedTempVariable FVariable;
 };
 
-TEST(Manual, ShowingFailsAtTheWindowAfterRenderingAndLeavesNoFolder) {
-  const ScopedTemporaryFolder Temporary;
-  try {
-    TMarkdownRenderer::Render(u"help", u"Справка");
-    ADD_FAILURE() << "a window was shown";
-  } catch (const Exception& E) {
-    EXPECT_EQ(E.Message(), u"Окно \"Справка\" недоступно в этой сборке");
+TEST(Manual, ShowingFailsWithItsMessageAndLeavesNoFolder) {
+  const struct {
+    const char16_t* Source;
+    const char16_t* Message;
+  } Cases[] = {
+      {u"help", u"Окно \"Справка\" недоступно в этой сборке"},
+      {u"manual", u"File not found: manual"},
+  };
+  for (const auto& Case : Cases) {
+    const ScopedTemporaryFolder Temporary;
+    try {
+      TMarkdownRenderer::Render(Case.Source, u"Справка");
+      ADD_FAILURE() << "a window was shown for " << ToUtf8(Case.Source);
+    } catch (const Exception& E) {
+      EXPECT_EQ(ToUtf8(E.Message()), ToUtf8(Case.Message));
+    }
+    EXPECT_TRUE(Temporary.IsEmpty()) << ToUtf8(Case.Source);
   }
-  EXPECT_TRUE(Temporary.IsEmpty());
-}
-
-TEST(Manual, MissingSourceFailsBeforeAnyFolderIsMade) {
-  const ScopedTemporaryFolder Temporary;
   EXPECT_FALSE(TMarkdownRenderer::SourceExist(u"manual"));
-  try {
-    TMarkdownRenderer::Render(u"manual", u"Справка");
-    ADD_FAILURE() << "rendered a missing source";
-  } catch (const Exception& E) {
-    EXPECT_EQ(E.Message(), u"File not found: manual");
-  }
-  EXPECT_TRUE(Temporary.IsEmpty());
 }
 
 }  // namespace

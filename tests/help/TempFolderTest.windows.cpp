@@ -5,32 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "ScopedTempVariable.h"
 #include "help/Help.TempFolder.h"
 #include "help/uMarkdownRenderer.h"
 #include "platform/Text.h"
 
 namespace {
 
-// Sets TMP for one case and gives back what was there.
-class TScopedTmp {
-public:
-  explicit TScopedTmp(const std::wstring& Value) {
-    std::vector<wchar_t> Old(32768);
-    const DWORD Length = ::GetEnvironmentVariableW(L"TMP", Old.data(), static_cast<DWORD>(Old.size()));
-    if (Length > 0 && Length < Old.size()) FOld = std::wstring(Old.data(), Length);
-    ::SetEnvironmentVariableW(L"TMP", Value.c_str());
-  }
-  ~TScopedTmp() { ::SetEnvironmentVariableW(L"TMP", FOld ? FOld->c_str() : nullptr); }
-  TScopedTmp(const TScopedTmp&) = delete;
-  TScopedTmp& operator=(const TScopedTmp&) = delete;
-
-private:
-  std::optional<std::wstring> FOld;
-};
+using helptest::TScopedTempVariable;
 
 std::wstring ShortPathName(const std::wstring& Path) {
   std::vector<wchar_t> Buffer(MAX_PATH + 1);
@@ -64,13 +49,13 @@ TEST_F(HelpTempFolder, IsTheLongFormWithoutATrailingSeparator) {
       {L"C:\\", u"C:\\"},
   };
   for (const auto& Case : Cases) {
-    const TScopedTmp Tmp(Case.Tmp);
+    const TScopedTempVariable Tmp(FromWide(Case.Tmp));
     EXPECT_EQ(ToUtf8(help::SystemTempFolder()), ToUtf8(Case.Folder)) << ToUtf8(FromWide(Case.Tmp));
   }
 }
 
 TEST_F(HelpTempFolder, RendererFolderLiesInItAndIsGoneAfterwards) {
-  const TScopedTmp Tmp(FShort);
+  const TScopedTempVariable Tmp(FromWide(FShort));
   std::u16string Folder;
   {
     const TMarkdownRenderer Renderer(u"help", [](std::u16string_view) { return std::nullopt; });
