@@ -73,10 +73,13 @@ function(write_rc)
   set(text "// Generated from the resource files and the string-table texts; do not edit.\n")
   string(APPEND text "#pragma code_page(65001)\n")
   # Language neutral: the first choice of FindResource whatever the user's language.
-  string(APPEND text "LANGUAGE 0, 0\n\n")
+  # Names quoted, as a bare name such as HELP is a keyword of the resource
+  # language; a statement after each file name, or the next quoted name would
+  # be joined to it as one string.
   foreach(name IN LISTS data_names)
-    string(APPEND text "${name} RCDATA \"${data_path_${name}}\"\n")
+    string(APPEND text "LANGUAGE 0, 0\n\"${name}\" RCDATA \"${data_path_${name}}\"\n")
   endforeach()
+  string(APPEND text "LANGUAGE 0, 0\n")
   if(string_ids)
     string(APPEND text "\nSTRINGTABLE\nBEGIN\n")
     foreach(id IN LISTS string_ids)
