@@ -23,7 +23,7 @@ namespace {
 // The help window's browser control computes with the x87 exceptions masked,
 // as Windows x86 programs start; a host that unmasks them would have the
 // control fault on its first page. Masked once as the library loads.
-[[maybe_unused]] const unsigned kX87ExceptionsMasked = _control87(MCW_EM, MCW_EM);
+[[maybe_unused]] const unsigned kX87ExceptionsMasked = _control87(_MCW_EM, _MCW_EM);
 }  // namespace
 #endif
 
