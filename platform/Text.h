@@ -17,6 +17,14 @@ std::u16string FromUtf8(std::string_view Text);
 std::string ToAnsi(std::u16string_view Text);
 std::u16string FromAnsi(std::string_view Bytes);
 
+// Bytes in a code page named explicitly: 65001 (UTF-8), 1251 (Windows
+// Cyrillic) or 866 (DOS Cyrillic), the ones a log file may be read with.
+// Raises an Exception for any other code page.
+std::u16string FromCodePage(std::string_view Bytes, uint32_t CodePage);
+inline constexpr uint32_t kCodePageUtf8 = 65001;
+inline constexpr uint32_t kCodePageCyrillicAnsi = 1251;
+inline constexpr uint32_t kCodePageCyrillicOem = 866;
+
 // A position in Text counted in UTF-16 code units (this library's count) and
 // the same position counted in characters, as toolkits count them (an unpaired
 // surrogate is one character). Both clamp to the end of the text; a unit
