@@ -54,6 +54,7 @@ inline constexpr const char* kGtk2Library = "libgtk-x11-2.0.so.0";
   X(gtk_text_view_new)                         \
   X(gtk_text_view_set_editable)                \
   X(gtk_text_view_set_monospace)               \
+  X(gtk_text_view_set_left_margin)             \
   X(gtk_text_view_get_buffer)                  \
   X(gtk_text_view_scroll_to_mark)              \
   X(gtk_text_buffer_set_text)                  \

@@ -34,6 +34,8 @@ constexpr int kFolderButtonWidth = 23;
 constexpr int kFolderButtonHeight = 24;
 constexpr int kEncodingLeft = 305;
 constexpr int kEncodingWidth = 80;
+// Keeps the first column off the frame, as the Windows edit control's own margin does.
+constexpr int kTextLeftMargin = 2;
 constexpr guint kTimerIntervalMs = 1000;
 constexpr std::array kEncodingNames{"UTF-8", "ANSI", "OEM"};
 
@@ -180,6 +182,7 @@ private:
     auto* View = reinterpret_cast<GtkTextView*>(FTextView);
     FGtk.gtk_text_view_set_editable(View, FALSE);
     FGtk.gtk_text_view_set_monospace(View, TRUE);
+    FGtk.gtk_text_view_set_left_margin(View, kTextLeftMargin);
     FBuffer = FGtk.gtk_text_view_get_buffer(View);
     FGtk.gtk_container_add(reinterpret_cast<GtkContainer*>(Scroller), FTextView);
     return Scroller;

@@ -54,7 +54,7 @@ protected:
 
   GtkWidget* Control(const char* Name) { return FindNamed(GTK_WIDGET(FindWindow(kCaption)), Name); }
   GtkComboBox* List(const char* Name) { return GTK_COMBO_BOX(Control(Name)); }
-  GtkTextView* Text() { return GTK_TEXT_VIEW(Control("log-text")); }
+  GtkTextView* LogText() { return GTK_TEXT_VIEW(Control("log-text")); }
 
   TRecordingHandlers Handlers;
   TWindowScript Script{kCaption};
@@ -68,9 +68,9 @@ TEST_F(LogViewerView, ShowsWhatTheLogicFillsAndReportsOnlyTheUsersActions) {
               EXPECT_EQ(ActiveEntry(List("file-list")), "b😀.log");
               EXPECT_EQ(EntriesOf(List("encoding-list")), (std::vector<std::string>{"UTF-8", "ANSI", "OEM"}));
               EXPECT_EQ(ActiveEntry(List("encoding-list")), "UTF-8");
-              EXPECT_EQ(TextOf(Text()), "x😀y\r\nz");
-              EXPECT_EQ(CaretOffset(Text()), 2) << "unit 3 is after the pair: character 2";
-              EXPECT_FALSE(gtk_text_view_get_editable(Text()));
+              EXPECT_EQ(ShownText(LogText()), "x😀y\r\nz");
+              EXPECT_EQ(CaretOffset(LogText()), 2) << "unit 3 is after the pair: character 2";
+              EXPECT_FALSE(gtk_text_view_get_editable(LogText()));
               EXPECT_NE(Control("open-folder"), nullptr);
               EXPECT_EQ(Handlers.Events, std::vector<std::string>{"FormCreate"});
               return true;

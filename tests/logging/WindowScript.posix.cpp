@@ -46,7 +46,7 @@ GtkWidget* FindNamed(GtkWidget* Root, const char* Name) {
   return Found;
 }
 
-std::string TextOf(GtkTextView* View) {
+std::string ShownText(GtkTextView* View) {
   GtkTextBuffer* Buffer = gtk_text_view_get_buffer(View);
   GtkTextIter Start;
   GtkTextIter End;

@@ -21,7 +21,7 @@ GtkWindow* FindWindow(const char* Caption);
 // The widget of that name (gtk_widget_set_name) below Root, or none.
 GtkWidget* FindNamed(GtkWidget* Root, const char* Name);
 
-std::string TextOf(GtkTextView* View);
+std::string ShownText(GtkTextView* View);
 int CaretOffset(GtkTextView* View);
 std::vector<std::string> EntriesOf(GtkComboBox* List);
 std::string ActiveEntry(GtkComboBox* List);
