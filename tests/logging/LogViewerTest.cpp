@@ -60,12 +60,12 @@ auto Mentions(std::u16string Part) {
   return ::testing::Truly([Part](const std::u16string& Text) { return Text.find(Part) != std::u16string::npos; });
 }
 
-void WriteFile(const fs::path& File, const std::string& Bytes) {
+void WriteBytes(const fs::path& File, const std::string& Bytes) {
   std::ofstream Out(File, std::ios::binary | std::ios::trunc);
   Out << Bytes;
 }
 
-void AppendToFile(const fs::path& File, const std::string& Bytes) {
+void AppendBytes(const fs::path& File, const std::string& Bytes) {
   std::ofstream Out(File, std::ios::binary | std::ios::app);
   Out << Bytes;
 }
@@ -134,10 +134,10 @@ TEST_F(LogViewerTest, AnEmptyFolderShowsNothingAndTheTimerDoesNothing) {
 }
 
 TEST_F(LogViewerTest, EntriesWithTheLogExtensionAreListedFoldersTooAndTheLastIsSelected) {
-  WriteFile(LogFile("2025.07.06"), "older day\r\n");
-  WriteFile(LogFile("2025.07.07"), "newest day\r\n");
-  WriteFile(InFolder("notes.txt"), "not a log");
-  WriteFile(InFolder("ARCHIVE.LOG"), "upper case");
+  WriteBytes(LogFile("2025.07.06"), "older day\r\n");
+  WriteBytes(LogFile("2025.07.07"), "newest day\r\n");
+  WriteBytes(InFolder("notes.txt"), "not a log");
+  WriteBytes(InFolder("ARCHIVE.LOG"), "upper case");
   fs::create_directory(InFolder("old.log"));
 
   Form.FormCreate(Controls);
@@ -150,8 +150,8 @@ TEST_F(LogViewerTest, EntriesWithTheLogExtensionAreListedFoldersTooAndTheLastIsS
 }
 
 TEST_F(LogViewerTest, WithOneComponentTheLatestDateIsShownFromItsBeginning) {
-  WriteFile(LogFile("2025.07.06"), "older day\r\n");
-  WriteFile(LogFile("2025.07.07"), "\xEF\xBB\xBFnewest day\r\n");
+  WriteBytes(LogFile("2025.07.06"), "older day\r\n");
+  WriteBytes(LogFile("2025.07.07"), "\xEF\xBB\xBFnewest day\r\n");
   Form.FormCreate(Controls);
   EXPECT_EQ(Controls.Selected, u"a_orvextx1c83n_2025.07.07.log");
   EXPECT_EQ(Controls.Text, u"newest day\r\n");
@@ -160,7 +160,7 @@ TEST_F(LogViewerTest, WithOneComponentTheLatestDateIsShownFromItsBeginning) {
 }
 
 TEST_F(LogViewerTest, SwitchingTheEncodingReloadsTheSameFileInThatCodePage) {
-  WriteFile(LogFile(), "\xCB\xEE\xE3");  // "Лог" in code page 1251; in 866 the same bytes read "╦юу"
+  WriteBytes(LogFile(), "\xCB\xEE\xE3");  // "Лог" in code page 1251; in 866 the same bytes read "╦юу"
   Form.FormCreate(Controls);
   EXPECT_EQ(Controls.Text, u"\uFFFD\uFFFD\uFFFD");
   Controls.Encoding = 1;
@@ -172,14 +172,14 @@ TEST_F(LogViewerTest, SwitchingTheEncodingReloadsTheSameFileInThatCodePage) {
 }
 
 TEST_F(LogViewerTest, AnAppendedLineIsShownOnTheNextTickWithTheCaretKept) {
-  WriteFile(LogFile(), "first line\r\n");
+  WriteBytes(LogFile(), "first line\r\n");
   Form.FormCreate(Controls);
   Controls.Caret = 5;
 
   Form.tmrCheckFileTimer(Controls);
   EXPECT_EQ(Controls.Loads, 1) << "reloaded an unchanged file";
 
-  AppendToFile(LogFile(), "second line\r\n");
+  AppendBytes(LogFile(), "second line\r\n");
   Form.tmrCheckFileTimer(Controls);
   EXPECT_EQ(Controls.Text, u"first line\r\nsecond line\r\n");
   EXPECT_EQ(Controls.Caret, 5u);
@@ -187,26 +187,26 @@ TEST_F(LogViewerTest, AnAppendedLineIsShownOnTheNextTickWithTheCaretKept) {
 
 // A coarse file-system clock can leave the time unchanged by an append.
 TEST_F(LogViewerTest, AGrowingFileIsReloadedEvenWhenItsLastWriteTimeDidNotMove) {
-  WriteFile(LogFile(), "first line\r\n");
+  WriteBytes(LogFile(), "first line\r\n");
   const auto Written = fs::last_write_time(LogFile());
   Form.FormCreate(Controls);
-  AppendToFile(LogFile(), "second line\r\n");
+  AppendBytes(LogFile(), "second line\r\n");
   fs::last_write_time(LogFile(), Written);
   Form.tmrCheckFileTimer(Controls);
   EXPECT_EQ(Controls.Text, u"first line\r\nsecond line\r\n");
 }
 
 TEST_F(LogViewerTest, OpeningTheListWithoutChoosingStopsReloadingAndKeepsTheText) {
-  WriteFile(LogFile("2025.07.06"), "older day\r\n");
-  WriteFile(LogFile(), "newest day\r\n");
+  WriteBytes(LogFile("2025.07.06"), "older day\r\n");
+  WriteBytes(LogFile(), "newest day\r\n");
   Form.FormCreate(Controls);
-  WriteFile(LogFile("2025.07.08"), "a new day\r\n");
+  WriteBytes(LogFile("2025.07.08"), "a new day\r\n");
 
   Form.cbbLogFilesDropDown(Controls);
   EXPECT_THAT(Controls.Files, ElementsAre(u"a_orvextx1c83n_2025.07.06.log", u"a_orvextx1c83n_2025.07.07.log",
                                           u"a_orvextx1c83n_2025.07.08.log"));
   EXPECT_EQ(Controls.Selected, u"");
-  AppendToFile(LogFile(), "more\r\n");
+  AppendBytes(LogFile(), "more\r\n");
   Form.tmrCheckFileTimer(Controls);
   EXPECT_EQ(Controls.Text, u"newest day\r\n");
 
@@ -223,7 +223,7 @@ TEST_F(LogViewerTest, TheFolderButtonExploresTheLogFolder) {
 
 // Each failure is a message box; the logic never raises into the window.
 TEST_F(LogViewerTest, AFileGoneBetweenListingAndLoadingIsAMessageAndTheWindowGoesOn) {
-  WriteFile(LogFile(), "day\r\n");
+  WriteBytes(LogFile(), "day\r\n");
   Form.FormCreate(Controls);
   fs::remove(LogFile());
   Form.cbbLogFilesChange(Controls);
@@ -235,7 +235,7 @@ TEST_F(LogViewerTest, AFileGoneBetweenListingAndLoadingIsAMessageAndTheWindowGoe
 
 TEST_F(LogViewerTest, AFailedCreationIsAMessageAndLeavesTheWindowEmpty) {
   fs::remove_all(VendorFolder());
-  WriteFile(VendorFolder(), "a file where the folder belongs");
+  WriteBytes(VendorFolder(), "a file where the folder belongs");
   Form.FormCreate(Controls);
   EXPECT_EQ(Controls.Errors.size(), 1u);
   // Without a folder the list stays empty: no listing of whatever folder the
@@ -248,7 +248,7 @@ TEST_F(LogViewerTest, AFailedCreationIsAMessageAndLeavesTheWindowEmpty) {
 
 // The timer goes on while a message box waits for the user.
 TEST_F(LogViewerTest, AnUnreadableDayFileIsReportedOnceNotOnEveryTick) {
-  WriteFile(LogFile(), "day\r\n");
+  WriteBytes(LogFile(), "day\r\n");
   Form.FormCreate(Controls);
   fs::remove(LogFile());
   fs::create_directory(LogFile());
