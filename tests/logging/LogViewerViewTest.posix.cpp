@@ -33,7 +33,12 @@ public:
     FileSeen = Controls.SelectedFileName();
   }
   void cbbLogFilesDropDown(os::ILogViewerControls&) override { Events.push_back("DropDown"); }
-  void btnOpenDirClick(os::ILogViewerControls&) override { Events.push_back("OpenDir"); }
+  // The error box is modal: the handler goes on only once the user closed it.
+  void btnOpenDirClick(os::ILogViewerControls& Controls) override {
+    Events.push_back("OpenDir");
+    Controls.ShowError(u"Папка логов недоступна");
+    Events.push_back("ErrorClosed");
+  }
   void tmrCheckFileTimer(os::ILogViewerControls& Controls) override {
     ++Ticks;
     CaretSeen = Controls.CaretPosition();
@@ -58,6 +63,8 @@ protected:
 
   TRecordingHandlers Handlers;
   TWindowScript Script{kCaption};
+  int TicksWithBoxOpen = 0;
+  gint64 BoxSeen = 0;
 };
 
 TEST_F(LogViewerView, ShowsWhatTheLogicFillsAndReportsOnlyTheUsersActions) {
@@ -96,20 +103,53 @@ TEST_F(LogViewerView, ShowsWhatTheLogicFillsAndReportsOnlyTheUsersActions) {
               EXPECT_EQ(Handlers.FileSeen, u"a_2026.12.08.log");
               return true;
             })
-      .Then("the folder button reports a click",
+      .Then("the screenshot is saved",
             [&] {
-              gtk_button_clicked(GTK_BUTTON(Control("open-folder")));
-              EXPECT_EQ(Handlers.Events.back(), "OpenDir");
+              EXPECT_NE(SaveScreenshot(FindWindow(kCaption), "LogViewerView"), "");
               return true;
             })
+      .Then("the folder button reports a click",
+            [&] {
+              // Clicked from a source of its own: the error box's loop runs inside the click.
+              g_idle_add(
+                  [](gpointer Button) {
+                    gtk_button_clicked(GTK_BUTTON(Button));
+                    return G_SOURCE_REMOVE;
+                  },
+                  Control("open-folder"));
+              return true;
+            })
+      .Then("the error box shows the message over the window",
+            [&] {
+              GtkWindow* Box = FindWindow("Ошибка");
+              if (Box == nullptr) return false;
+              EXPECT_EQ(gtk_window_get_transient_for(Box), FindWindow(kCaption));
+              EXPECT_TRUE(gtk_window_get_modal(Box));
+              gchar* Message = nullptr;
+              g_object_get(Box, "text", &Message, nullptr);
+              EXPECT_STREQ(Message, "Папка логов недоступна");
+              g_free(Message);
+              EXPECT_EQ(Handlers.Events.back(), "OpenDir");
+              TicksWithBoxOpen = Handlers.Ticks;
+              BoxSeen = g_get_monotonic_time();
+              return true;
+            })
+      .Then("no tick reaches the logic while its error box is open, which then closes",
+            [&] {
+              if (g_get_monotonic_time() - BoxSeen < 1500 * 1000) return false;
+              EXPECT_EQ(Handlers.Ticks, TicksWithBoxOpen);
+              gtk_dialog_response(GTK_DIALOG(FindWindow("Ошибка")), GTK_RESPONSE_OK);
+              return true;
+            })
+      .Then("the handler goes on once the box is closed",
+            [&] { return Handlers.Events.back() == "ErrorClosed" && FindWindow("Ошибка") == nullptr; })
       .Then("opening the file list reports it",
             [&] {
               gtk_combo_box_popup(List("file-list"));
-              return !Handlers.Events.empty() && Handlers.Events.back() == "DropDown";
+              return Handlers.Events.back() == "DropDown";
             })
-      .Then("the screenshot is saved and the window closes", [&] {
+      .Then("the window closes", [&] {
         gtk_combo_box_popdown(List("file-list"));
-        EXPECT_NE(SaveScreenshot(FindWindow(kCaption), "LogViewerView"), "");
         gtk_window_close(FindWindow(kCaption));
         return true;
       });
