@@ -1,7 +1,10 @@
 #pragma once
 // Small helpers of tests in every subsystem.
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/DateTime.h"
 
@@ -11,5 +14,22 @@ LocalDateTime MakeTime(int Year, int Month, int Day, int Hour, int Minute, int S
 
 // The file's bytes as they are; empty when it cannot be read.
 std::string ReadFileBytes(const std::filesystem::path& File);
+
+// For the guard's life no window can be shown (on Linux: no display is named),
+// so that a test that runs the log viewer's action by name gets its failure,
+// kViewLogWithoutDisplay, at once rather than a window waiting for a user. The
+// window itself has tests of its own (tests/logging). Platform parts
+// (HostTestEnv.*.cpp).
+class TNoDisplay {
+public:
+  TNoDisplay();
+  ~TNoDisplay();
+  TNoDisplay(const TNoDisplay&) = delete;
+  TNoDisplay& operator=(const TNoDisplay&) = delete;
+
+private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> FSaved;
+};
+extern const char16_t* const kViewLogWithoutDisplay;
 
 }  // namespace testsupport

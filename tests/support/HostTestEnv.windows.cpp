@@ -1,3 +1,4 @@
+#include "CommonSupport.h"
 #include "HostTestSupport.h"
 
 namespace hosttest {
@@ -8,3 +9,13 @@ void UseTemporaryMachineDataFolder() {}
 void RestoreMachineDataFolder() {}
 
 }  // namespace hosttest
+
+namespace testsupport {
+
+// The Windows view is not in this build yet: the action fails the same way everywhere.
+const char16_t* const kViewLogWithoutDisplay = u"Окно просмотра лога недоступно в этой сборке";
+
+TNoDisplay::TNoDisplay() = default;
+TNoDisplay::~TNoDisplay() = default;
+
+}  // namespace testsupport
