@@ -108,6 +108,33 @@ TWindowScript& TWindowScript::Then(std::string Name, Step Action, int TimeoutMs)
   return *this;
 }
 
+// The window is drawn afresh first: read back before its first frame it is black.
+TWindowScript& TWindowScript::ThenScreenshot(std::string Name) {
+  Then("the window is drawn for the screenshot " + Name, [this] {
+    GtkWidget* Window = GTK_WIDGET(FindWindow(FCaption.c_str()));
+    if (Window == nullptr) return false;
+    if (FDrawHandler == 0) {
+      FDrawn = false;
+      FDrawHandler = g_signal_connect_after(Window, "draw", G_CALLBACK(&TWindowScript::OnDrawn), this);
+      gtk_widget_queue_draw(Window);
+      return false;
+    }
+    if (!FDrawn) return false;
+    g_signal_handler_disconnect(Window, FDrawHandler);
+    FDrawHandler = 0;
+    return true;
+  });
+  return Then("the screenshot " + Name + " is saved", [this, Name] {
+    EXPECT_NE(SaveScreenshot(FindWindow(FCaption.c_str()), Name), "");
+    return true;
+  });
+}
+
+gboolean TWindowScript::OnDrawn(GtkWidget*, cairo_t*, gpointer Self) {
+  static_cast<TWindowScript*>(Self)->FDrawn = true;
+  return FALSE;
+}
+
 void TWindowScript::Start() {
   FStepStarted = g_get_monotonic_time();
   FSource = g_timeout_add(kPollIntervalMs, &Poll, this);

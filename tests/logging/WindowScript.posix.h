@@ -41,6 +41,8 @@ public:
   TWindowScript& operator=(const TWindowScript&) = delete;
 
   TWindowScript& Then(std::string Name, Step Action, int TimeoutMs = 2000);
+  // A step that saves the window's screenshot as Name.png (SaveScreenshot).
+  TWindowScript& ThenScreenshot(std::string Name);
   // Polls the steps from the thread's default main loop; a step that runs out
   // of time fails the test and closes the window, so the test never hangs.
   void Start();
@@ -53,6 +55,7 @@ private:
     int TimeoutMs;
   };
   static gboolean Poll(gpointer Self);
+  static gboolean OnDrawn(GtkWidget* Window, cairo_t* Cairo, gpointer Self);
   bool PollOnce();
 
   std::string FCaption;
@@ -60,6 +63,8 @@ private:
   std::size_t FNext = 0;
   gint64 FStepStarted = 0;
   guint FSource = 0;
+  gulong FDrawHandler = 0;
+  bool FDrawn = false;
 };
 
 }  // namespace windowtest
