@@ -10,6 +10,7 @@
 #include "device/uBerTlv.h"
 #include "device/uDevice.h"
 #include "platform/AutomationProvider.h"
+#include "platform/Clock.h"
 #include "platform/Text.h"
 
 namespace {
@@ -41,10 +42,17 @@ BENCHMARK(BM_GetTagDataAsStringOfLongValue);
 
 // Every look at the clock is a quarter of a second later: the pacing between
 // exchanges never waits.
-class TRacingClock final : public IDeviceClock {
+// Installed as the process's clock while it lives.
+class TRacingClock final : public os::IClock {
 public:
-  uint32_t TickCount() override { return FNow += 250; }
-  void Sleep(uint32_t) override {}
+  TRacingClock() noexcept { os::SetClock(this); }
+  ~TRacingClock() override { os::SetClock(nullptr); }
+  TRacingClock(const TRacingClock&) = delete;
+  TRacingClock& operator=(const TRacingClock&) = delete;
+
+  LocalDateTime Now() override { return os::SystemClock().Now(); }
+  uint32_t TickCount() noexcept override { return FNow += 250; }
+  void SleepMs(uint32_t) noexcept override {}
 
 private:
   uint32_t FNow = 1;
@@ -61,8 +69,8 @@ void RegisterSimulator() {
 
 void BM_SaleAgainstTheSimulator(benchmark::State& State) {
   RegisterSimulator();
-  TRacingClock Clock;
-  TDevice Device(Clock);
+  const TRacingClock Clock;
+  TDevice Device;
   std::u16string Card, RecNum, Rrn, Auth;
   for (auto _ : State) {
     Device.Sale(12345000, u"", Card, RecNum, Rrn, Auth);
