@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Automation.h"
+#include "tests/support/CommonSupport.h"
 
 namespace simtest {
 
@@ -41,16 +42,7 @@ protected:
   ObjectRef FControl;
 };
 
-// The failure message of Action, "" when it did not fail.
-template <typename F>
-std::string FailureOf(F&& Action) {
-  try {
-    Action();
-  } catch (const std::exception& E) {
-    return E.what();
-  }
-  return {};
-}
+using testsupport::FailureOf;
 
 }  // namespace simtest
 
