@@ -6,11 +6,11 @@
 #include <string>
 
 #include "platform/Automation.h"
-#include "tests/support/SimulatorRegistration.h"
+#include "tools/terminal-sim/ProcessRegistration.h"
 
 namespace device_test {
 
-using testsupport::RegisterSimulator;
+using terminal_sim::RegisterSimulator;
 
 class TSimulator {
 public:

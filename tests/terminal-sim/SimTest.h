@@ -1,7 +1,7 @@
 #pragma once
 // The simulator as the driver meets it: objects created by ProgID through the
 // automation layer (the provider library on Linux, the COM server on Windows),
-// registered privately for this test program (tests/support/SimulatorRegistration.h).
+// registered privately for this test program (tools/terminal-sim/ProcessRegistration.h).
 #include <gtest/gtest.h>
 
 #include <initializer_list>
