@@ -1,5 +1,6 @@
 #pragma once
 // Small helpers of tests in every subsystem.
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -7,6 +8,8 @@
 #include <vector>
 
 #include "platform/DateTime.h"
+#include "platform/Exception.h"
+#include "platform/Text.h"
 
 namespace testsupport {
 
@@ -14,6 +17,19 @@ LocalDateTime MakeTime(int Year, int Month, int Day, int Hour, int Minute, int S
 
 // The file's bytes as they are; empty when it cannot be read.
 std::string ReadFileBytes(const std::filesystem::path& File);
+
+// The message of the failure Action raises; empty when it raises none.
+template <class TAction>
+std::u16string FailureOf(TAction&& Action) {
+  try {
+    std::forward<TAction>(Action)();
+  } catch (const Exception& E) {
+    return E.Message();
+  } catch (const std::exception& E) {
+    return FromUtf8(E.what());
+  }
+  return {};
+}
 
 // For the guard's life no window can be shown (on Linux: no display is named),
 // so that a test that runs the log viewer's action by name gets its failure,
