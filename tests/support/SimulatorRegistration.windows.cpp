@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "CommonSupport.h"
 #include "SimulatorRegistration.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
@@ -10,21 +11,10 @@ namespace testsupport {
 
 namespace {
 
-// The build machine's path of the server. Under Wine the build machine's root
-// is drive Z:.
-std::wstring ServerPath() {
-  std::wstring Path = ToWide(FromUtf8(TANDEMIX_SIM_PATH));
-  if (!Path.empty() && Path.front() == L'/') Path = L"Z:" + Path;
-  for (auto& C : Path) {
-    if (C == L'/') C = L'\\';
-  }
-  return Path;
-}
-
 // One of the server's own registration entries, inside the test's own Wine
 // prefix. The server stays loaded, as COM keeps it once it has created objects.
 void CallServer(const char* Entry) {
-  const HMODULE Server = ::LoadLibraryW(ServerPath().c_str());
+  const HMODULE Server = ::LoadLibraryW(BuildMachinePath(TANDEMIX_SIM_PATH).wstring().c_str());
   if (Server == nullptr) throw Exception(std::string_view("Cannot load the simulator's COM server"));
   using TEntry = HRESULT(WINAPI*)();
   const auto Function = reinterpret_cast<TEntry>(reinterpret_cast<void*>(::GetProcAddress(Server, Entry)));
