@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "logging/Common.Log.h"
+#include "logging/ufmLog.h"
 #include "platform/Resources.h"
 #include "platform/Text.h"
 #include "resources/StringIds.h"
@@ -306,9 +307,13 @@ bool TCommonDriver::GetLogEnabled() const { return LogSwitchedOn(); }
 // Switching off writes the stop banner.
 void TCommonDriver::SetLogEnabled(bool Value) { SetLogMode(Value ? TLogMode::lmAll : TLogMode::lmOff); }
 
-// The windows behind the two actions are not part of this build yet.
-void TCommonDriver::ViewLog() { throw Exception(std::u16string(u"Окно просмотра лога недоступно в этой сборке")); }
+// Modal on the host's thread: the host's calls wait until the window closes.
+void TCommonDriver::ViewLog() {
+  TfrmLog Form;
+  os::ShowLogViewerWindow(Form);
+}
 
+// The help window is not part of this build yet.
 void TCommonDriver::ShowHelp() {
   const std::u16string Caption = resources::LoadString(resources::kHelpCaptionId);
   throw Exception(u"Окно \"" + Caption + u"\" недоступно в этой сборке");

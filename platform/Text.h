@@ -16,6 +16,14 @@ std::u16string FromUtf8(std::string_view Text);
 std::string ToAnsi(std::u16string_view Text);
 std::u16string FromAnsi(std::string_view Bytes);
 
+// Bytes in a code page named explicitly: 65001 (UTF-8), 1251 (Windows
+// Cyrillic) or 866 (DOS Cyrillic), the ones a log file may be read with.
+// Raises an Exception for any other code page.
+std::u16string FromCodePage(std::string_view Bytes, uint32_t CodePage);
+inline constexpr uint32_t kCodePageUtf8 = 65001;
+inline constexpr uint32_t kCodePageCyrillicAnsi = 1251;
+inline constexpr uint32_t kCodePageCyrillicOem = 866;
+
 // Text that is known to be ASCII (numbers, fixed words).
 std::u16string AsciiToU16(std::string_view Ascii);
 

@@ -1,14 +1,19 @@
 #include <array>
 
+#include "platform/Exception.h"
 #include "platform/Text.h"
 
 // Without a system code page here, texts go through code page 1251: the
-// terminals and the connector exchange Cyrillic in it.
+// terminals and the connector exchange Cyrillic in it. Code page 866 only
+// reads: log files written by DOS-era tools.
 namespace {
 
-// The characters of the bytes 80..FF. 98 is unassigned; like Windows it maps
-// to the control character of the same number so that every byte survives.
-constexpr std::array<char16_t, 128> kUpperHalf = {
+using TUpperHalf = std::array<char16_t, 128>;
+
+// Code page 1251, the characters of the bytes 80..FF. 98 is unassigned; like
+// Windows it maps to the control character of the same number so that every
+// byte survives.
+constexpr TUpperHalf kUpperHalf = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
     0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0098, 0x2122,
     0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
@@ -21,7 +26,31 @@ constexpr std::array<char16_t, 128> kUpperHalf = {
     0x0445, 0x0446, 0x0447, 0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
+// Code page 866, the characters of the bytes 80..FF.
+constexpr TUpperHalf kOemUpperHalf = {
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417, 0x0418, 0x0419, 0x041A, 0x041B, 0x041C,
+    0x041D, 0x041E, 0x041F, 0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427, 0x0428, 0x0429,
+    0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F, 0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436,
+    0x0437, 0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, 0x2591, 0x2592, 0x2593, 0x2502,
+    0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510, 0x2514,
+    0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550,
+    0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C,
+    0x2588, 0x2584, 0x258C, 0x2590, 0x2580, 0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F, 0x0401, 0x0451, 0x0404, 0x0454, 0x0407,
+    0x0457, 0x040E, 0x045E, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x2116, 0x00A4, 0x25A0, 0x00A0,
+};
+
 constexpr char kDefaultChar = '?';
+
+std::u16string FromSingleByte(std::string_view Bytes, const TUpperHalf& UpperHalf) {
+  std::u16string Out;
+  Out.reserve(Bytes.size());
+  for (const char B : Bytes) {
+    const auto Byte = static_cast<unsigned char>(B);
+    Out += Byte < 0x80 ? static_cast<char16_t>(Byte) : UpperHalf[Byte - 0x80u];
+  }
+  return Out;
+}
 
 bool IsHighSurrogate(char16_t C) { return C >= 0xD800 && C <= 0xDBFF; }
 bool IsLowSurrogate(char16_t C) { return C >= 0xDC00 && C <= 0xDFFF; }
@@ -53,12 +82,13 @@ std::string ToAnsi(std::u16string_view Text) {
   return Out;
 }
 
-std::u16string FromAnsi(std::string_view Bytes) {
-  std::u16string Out;
-  Out.reserve(Bytes.size());
-  for (const char B : Bytes) {
-    const auto Byte = static_cast<unsigned char>(B);
-    Out += Byte < 0x80 ? static_cast<char16_t>(Byte) : kUpperHalf[Byte - 0x80u];
+std::u16string FromAnsi(std::string_view Bytes) { return FromSingleByte(Bytes, kUpperHalf); }
+
+std::u16string FromCodePage(std::string_view Bytes, uint32_t CodePage) {
+  switch (CodePage) {
+    case kCodePageUtf8: return FromUtf8(Bytes);
+    case kCodePageCyrillicAnsi: return FromSingleByte(Bytes, kUpperHalf);
+    case kCodePageCyrillicOem: return FromSingleByte(Bytes, kOemUpperHalf);
+    default: throw Exception(u"Code page " + IntToText(CodePage) + u" is not supported");
   }
-  return Out;
 }

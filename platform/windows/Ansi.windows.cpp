@@ -14,6 +14,17 @@ int CheckedLength(std::size_t Size) {
   return static_cast<int>(Size);
 }
 
+std::u16string FromMultiByte(std::string_view Bytes, UINT CodePage) {
+  if (Bytes.empty()) return {};
+  const int Length = CheckedLength(Bytes.size());
+  const int Size = ::MultiByteToWideChar(CodePage, 0, Bytes.data(), Length, nullptr, 0);
+  if (Size <= 0) return {};
+  std::wstring Wide(static_cast<std::size_t>(Size), L'\0');
+  const int Written = ::MultiByteToWideChar(CodePage, 0, Bytes.data(), Length, Wide.data(), Size);
+  Wide.resize(Written > 0 ? static_cast<std::size_t>(Written) : 0);
+  return FromWide(Wide);
+}
+
 }  // namespace
 
 std::string ToAnsi(std::u16string_view Text) {
@@ -28,13 +39,14 @@ std::string ToAnsi(std::u16string_view Text) {
   return Out;
 }
 
-std::u16string FromAnsi(std::string_view Bytes) {
-  if (Bytes.empty()) return {};
-  const int Length = CheckedLength(Bytes.size());
-  const int Size = ::MultiByteToWideChar(CP_ACP, 0, Bytes.data(), Length, nullptr, 0);
-  if (Size <= 0) return {};
-  std::wstring Wide(static_cast<std::size_t>(Size), L'\0');
-  const int Written = ::MultiByteToWideChar(CP_ACP, 0, Bytes.data(), Length, Wide.data(), Size);
-  Wide.resize(Written > 0 ? static_cast<std::size_t>(Written) : 0);
-  return FromWide(Wide);
+std::u16string FromAnsi(std::string_view Bytes) { return FromMultiByte(Bytes, CP_ACP); }
+
+std::u16string FromCodePage(std::string_view Bytes, uint32_t CodePage) {
+  switch (CodePage) {
+    // One UTF-8 decoder on every system: malformed bytes read the same everywhere.
+    case kCodePageUtf8: return FromUtf8(Bytes);
+    case kCodePageCyrillicAnsi:
+    case kCodePageCyrillicOem: return FromMultiByte(Bytes, CodePage);
+    default: throw Exception(u"Code page " + IntToText(CodePage) + u" is not supported");
+  }
 }

@@ -7,6 +7,7 @@
 
 #include "platform/Exception.h"
 #include "platform/Text.h"
+#include "platform/windows/FileHandle.windows.h"
 #include "platform/windows/Module.windows.h"
 
 namespace os {
@@ -103,20 +104,6 @@ std::u16string SystemMessage(DWORD Code) {
 void RaiseOsError(DWORD Code, std::u16string_view Attempt) {
   throw Exception(std::u16string(Attempt) + u": " + SystemMessage(Code) + u" (" + IntToText(Code) + u")");
 }
-
-class TFileHandle {
-public:
-  explicit TFileHandle(HANDLE Handle) noexcept : FHandle(Handle) {}
-  ~TFileHandle() {
-    if (FHandle != INVALID_HANDLE_VALUE) ::CloseHandle(FHandle);
-  }
-  TFileHandle(const TFileHandle&) = delete;
-  TFileHandle& operator=(const TFileHandle&) = delete;
-  HANDLE Get() const noexcept { return FHandle; }
-
-private:
-  HANDLE FHandle;
-};
 
 // Deny-write sharing makes the whole append exclusive between processes.
 HANDLE OpenForAppend(const std::wstring& Path) {

@@ -1,0 +1,39 @@
+#pragma once
+// Reading files another process is writing: folder listings, change stamps and
+// whole contents, for the log viewer. One implementation file per OS.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace os {
+
+// The names of every entry of the folder, files and folders alike ("." and
+// ".." left out), in no particular order. Raises an Exception when the folder
+// cannot be read.
+std::vector<std::u16string> FolderEntryNames(const std::u16string& Folder);
+
+// What tells that a file changed: its last-write time at the file system's full
+// resolution (in units of the OS, only ever compared) and its size, because a
+// coarse clock can leave the time unchanged by an append.
+struct TFileStamp {
+  int64_t LastWrite = 0;
+  uint64_t Size = 0;
+  bool operator==(const TFileStamp&) const = default;
+};
+
+// The file's stamp, or nothing when there is no such entry.
+std::optional<TFileStamp> FileStamp(const std::u16string& Path);
+
+// The whole file, read while other processes go on appending to it (they are
+// never blocked). Raises an Exception when it cannot be read, is not a regular
+// file, or is larger than MaxBytes.
+std::string ReadWholeFile(const std::u16string& Path, std::size_t MaxBytes);
+
+// Shared by the OS files: the failure text naming the file, and the check that
+// the bytes read so far plus the next piece stay within the limit.
+std::u16string ReadFailureText(const std::u16string& Path);
+void CheckReadLimit(const std::u16string& Path, std::size_t Read, std::size_t Next, std::size_t MaxBytes);
+
+}  // namespace os
