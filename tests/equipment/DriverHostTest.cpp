@@ -166,13 +166,22 @@ TEST_F(DriverHost, ActionsRunByExactNameOnly) {
   const std::pair<const char16_t*, const char16_t*> Cases[] = {
       {u"viewlog", u"Action not found"},
       {u"", u"Action not found"},
-      {u"ViewLog", u"Окно просмотра лога недоступно в этой сборке"},
       {u"ShowHelp", u"Окно \"Справка\" недоступно в этой сборке"},
   };
   for (const auto& [Name, Message] : Cases) {
     EXPECT_EQ(Object.Call(u"DoAdditionalAction", {Text(Name)}).Return, HostValue(false));
     EXPECT_EQ(LastError(Object), std::make_pair(HostValue(int32_t{1001}), std::u16string(Message)));
   }
+  // These tests run without a display (under Wine too, see scripts/wine-run):
+  // the log viewer cannot open and says why.
+  EXPECT_EQ(Object.Call(u"DoAdditionalAction", {Text(u"ViewLog")}).Return, HostValue(false));
+  const auto [Code, Message] = LastError(Object);
+  EXPECT_EQ(Code, HostValue(int32_t{1001}));
+#ifdef _WIN32
+  EXPECT_TRUE(Message.starts_with(u"Cannot create the window: ")) << ToUtf8(Message);
+#else
+  EXPECT_EQ(Message, u"Окно просмотра лога недоступно в этой сборке");
+#endif
 }
 
 TEST_F(DriverHost, TheDescriptionDocument) {

@@ -76,16 +76,22 @@ TEST(LogViewerNames, OnlyTheLogExtensionInAnyCaseIsListed) {
     std::u16string Name;
     bool Listed;
   };
-  const TCase Cases[] = {
-      {u"a_orvextx1c83n_2025.07.07.log", true}, {u"OLD.LOG", true}, {u"mixed.LoG", true}, {u".log", true},
-      {u"notes.txt", false}, {u"a.log.bak", false}, {u"log", false}, {u"a.logx", false}, {u"", false}};
+  const TCase Cases[] = {{u"a_orvextx1c83n_2025.07.07.log", true},
+                         {u"OLD.LOG", true},
+                         {u"mixed.LoG", true},
+                         {u".log", true},
+                         {u"notes.txt", false},
+                         {u"a.log.bak", false},
+                         {u"log", false},
+                         {u"a.logx", false},
+                         {u"", false}};
   for (const TCase& Case : Cases) EXPECT_EQ(IsLogFileName(Case.Name), Case.Listed) << ToUtf8(Case.Name);
 }
 
 TEST(LogViewerNames, SortedWithoutRegardToCaseSoTheNewestDayOfAComponentComesLast) {
-  EXPECT_THAT(LogFileNamesOf({u"b_2025.07.08.log", u"B_2025.07.07.LOG", u"a.txt", u"A_2025.07.09.log",
-                              u"b_2025.07.06.log"}),
-              ElementsAre(u"A_2025.07.09.log", u"b_2025.07.06.log", u"B_2025.07.07.LOG", u"b_2025.07.08.log"));
+  EXPECT_THAT(
+      LogFileNamesOf({u"b_2025.07.08.log", u"B_2025.07.07.LOG", u"a.txt", u"A_2025.07.09.log", u"b_2025.07.06.log"}),
+      ElementsAre(u"A_2025.07.09.log", u"b_2025.07.06.log", u"B_2025.07.07.LOG", u"b_2025.07.08.log"));
 }
 
 TEST(LogViewerEncodings, EachListPositionReadsItsCodePageAndOnlyItsOwnByteOrderMarkIsSkipped) {
@@ -99,7 +105,10 @@ TEST(LogViewerEncodings, EachListPositionReadsItsCodePageAndOnlyItsOwnByteOrderM
       {"utf-8", 0, "\xD0\x9B\xD0\xBE\xD0\xB3", u"Лог"},
       {"utf-8 after its byte-order mark", 0, "\xEF\xBB\xBF\xD0\x9B\xD0\xBE\xD0\xB3", u"Лог"},
       {"nothing chosen reads utf-8", -1, "\xEF\xBB\xBF\xD0\x9B", u"Л"},
-      {"malformed utf-8", 0, "a\xFF" "b", u"a\uFFFDb"},
+      {"malformed utf-8", 0,
+       "a\xFF"
+       "b",
+       u"a\uFFFDb"},
       {"ansi", 1, "\xCB\xEE\xE3 \xB9", u"Лог №"},
       {"ansi keeps the bytes of a utf-8 mark", 1, "\xEF\xBB\xBF", u"п»ї"},
       {"oem", 2, "\x8B\xAE\xA3 \xFC", u"Лог №"},

@@ -21,7 +21,7 @@ using namespace windowtest;
 const std::wstring Caption = L"Просмотр лога";
 
 // Counts the events and runs, on the window's thread, what the test asks of
-// the controls (see TLogViewerView::OnWindowThread).
+// the controls (see LogViewerView::OnWindowThread).
 class TScratchHandlers final : public os::ILogViewerHandlers {
 public:
   void FormCreate(os::ILogViewerControls& Controls) override {
@@ -85,7 +85,7 @@ int ScreenDpi() {
   return Dpi;
 }
 
-class TLogViewerView : public ::testing::Test {
+class LogViewerView : public ::testing::Test {
 protected:
   void SetUp() override {
     const std::string Reason = MissingDisplayReason();
@@ -96,7 +96,8 @@ protected:
   // test when the window never showed or its opening raised.
   void Drive(const std::function<void(const TParts&)>& Work) {
     Closed = false;
-    const auto Outcome = DriveWindow(Caption, [this] { Open(); }, [&](HWND Window) { Work(FindParts(Window)); });
+    const auto Outcome = DriveWindow(
+        Caption, [this] { Open(); }, [&](HWND Window) { Work(FindParts(Window)); });
     EXPECT_TRUE(Outcome.Found) << "the window did not show";
     EXPECT_FALSE(Outcome.Raised) << ToUtf8(Outcome.Message);
   }
@@ -125,7 +126,7 @@ protected:
   std::atomic<bool> Closed{false};
 };
 
-TEST_F(TLogViewerView, ShowsTheControlsAtTheirPlacesScaledToTheScreen) {
+TEST_F(LogViewerView, ShowsTheControlsAtTheirPlacesScaledToTheScreen) {
   Drive([&](const TParts& Parts) {
     ASSERT_NE(Parts.TextBox, nullptr);
     const int Dpi = ScreenDpi();
@@ -192,7 +193,7 @@ TEST_F(TLogViewerView, ShowsTheControlsAtTheirPlacesScaledToTheScreen) {
   });
 }
 
-TEST_F(TLogViewerView, TheUsersActionsRaiseTheirHandlers) {
+TEST_F(LogViewerView, TheUsersActionsRaiseTheirHandlers) {
   Drive([&](const TParts& Parts) {
     ASSERT_NE(Parts.TextBox, nullptr);
     PickComboEntry(Parts.FileList, 0);
@@ -213,7 +214,7 @@ TEST_F(TLogViewerView, TheUsersActionsRaiseTheirHandlers) {
 
 // Positions count the units of the text the logic gave, though the box holds
 // a CR before every lone LF.
-TEST_F(TLogViewerView, ReplacesTheTextWholeAndKeepsTheCaretWhereTheLogicPutsIt) {
+TEST_F(LogViewerView, ReplacesTheTextWholeAndKeepsTheCaretWhereTheLogicPutsIt) {
   Drive([&](const TParts& Parts) {
     ASSERT_NE(Parts.TextBox, nullptr);
     std::u16string Large;
@@ -230,14 +231,13 @@ TEST_F(TLogViewerView, ReplacesTheTextWholeAndKeepsTheCaretWhereTheLogicPutsIt) 
       DWORD InBox;
       std::size_t Read;
     } Cases[] = {
-        {0, 0, 0},
-        {1, 1, 1},    // before the first lone LF
-        {2, 3, 2},    // after it
-        {5, 6, 5},    // after the CR LF, which stays as it was
-        {6, 7, 6},    // before the second lone LF
-        {7, 9, 7},    // after it
-        {8, 10, 8},   // the end
-        {50, 10, 8},  // past the end: clamped
+        {0, 0, 0},   {1, 1, 1},  // before the first lone LF
+        {2, 3, 2},               // after it
+        {5, 6, 5},               // after the CR LF, which stays as it was
+        {6, 7, 6},               // before the second lone LF
+        {7, 9, 7},               // after it
+        {8, 10, 8},              // the end
+        {50, 10, 8},             // past the end: clamped
     };
     OnWindowThread(Parts, [&](os::ILogViewerControls& Controls) { Controls.ReplaceText(u"a\nb\r\nc\nd"); });
     EXPECT_EQ(TextOf(Parts.TextBox), L"a\r\nb\r\nc\r\nd");
@@ -255,7 +255,7 @@ TEST_F(TLogViewerView, ReplacesTheTextWholeAndKeepsTheCaretWhereTheLogicPutsIt) 
   });
 }
 
-TEST_F(TLogViewerView, SelectsDayFilesByName) {
+TEST_F(LogViewerView, SelectsDayFilesByName) {
   Drive([&](const TParts& Parts) {
     ASSERT_NE(Parts.TextBox, nullptr);
     const struct {
@@ -287,7 +287,7 @@ TEST_F(TLogViewerView, SelectsDayFilesByName) {
 // Escape in any control closes the window, but an open drop-down list takes
 // it first; the host's window is disabled while the viewer is open, then
 // enabled and active again.
-TEST_F(TLogViewerView, IsModalOverTheHostsWindowAndEscapeClosesIt) {
+TEST_F(LogViewerView, IsModalOverTheHostsWindowAndEscapeClosesIt) {
   HWND Host = ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
                                 nullptr, nullptr, nullptr);
   ASSERT_NE(Host, nullptr);
@@ -316,7 +316,7 @@ TEST_F(TLogViewerView, IsModalOverTheHostsWindowAndEscapeClosesIt) {
 
 // The host quitting while the viewer is open: the viewer closes and the quit
 // reaches the host's own loop.
-TEST_F(TLogViewerView, LeavesAQuitToTheHostsLoop) {
+TEST_F(LogViewerView, LeavesAQuitToTheHostsLoop) {
   const DWORD HostThread = ::GetCurrentThreadId();
   Drive([&](const TParts&) { ::PostThreadMessageW(HostThread, WM_QUIT, 7, 0); });
   MSG Message{};
@@ -326,12 +326,14 @@ TEST_F(TLogViewerView, LeavesAQuitToTheHostsLoop) {
 
 // The logic promises not to raise; should it still, the window closes and
 // the failure reaches the caller instead of the system's message code.
-TEST_F(TLogViewerView, AFailureInAHandlerClosesTheWindowAndIsRaised) {
-  const auto Outcome = DriveWindow(Caption, [this] { Open(); }, [&](HWND Window) {
-    const TParts Parts = FindParts(Window);
-    OnWindowThread(Parts, [](os::ILogViewerControls&) { throw Exception(std::u16string(u"сбой обработчика")); });
-    EXPECT_TRUE(WaitUntil([&] { return Closed.load(); }, std::chrono::seconds(2)));
-  });
+TEST_F(LogViewerView, AFailureInAHandlerClosesTheWindowAndIsRaised) {
+  const auto Outcome = DriveWindow(
+      Caption, [this] { Open(); },
+      [&](HWND Window) {
+        const TParts Parts = FindParts(Window);
+        OnWindowThread(Parts, [](os::ILogViewerControls&) { throw Exception(std::u16string(u"сбой обработчика")); });
+        EXPECT_TRUE(WaitUntil([&] { return Closed.load(); }, std::chrono::seconds(2)));
+      });
   EXPECT_TRUE(Outcome.Raised);
   EXPECT_EQ(Outcome.Message, u"сбой обработчика");
 }
