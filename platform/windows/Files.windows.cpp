@@ -56,8 +56,9 @@ std::optional<TFileStamp> FileStamp(const std::u16string& Path) {
   WIN32_FILE_ATTRIBUTE_DATA Data{};
   if (!::GetFileAttributesExW(ToWide(Path).c_str(), GetFileExInfoStandard, &Data)) return std::nullopt;
   const auto Combine = [](DWORD High, DWORD Low) { return (static_cast<uint64_t>(High) << 32) | Low; };
-  return TFileStamp{static_cast<int64_t>(Combine(Data.ftLastWriteTime.dwHighDateTime, Data.ftLastWriteTime.dwLowDateTime)),
-                    Combine(Data.nFileSizeHigh, Data.nFileSizeLow)};
+  return TFileStamp{
+      static_cast<int64_t>(Combine(Data.ftLastWriteTime.dwHighDateTime, Data.ftLastWriteTime.dwLowDateTime)),
+      Combine(Data.nFileSizeHigh, Data.nFileSizeLow)};
 }
 
 std::string ReadWholeFile(const std::u16string& Path, std::size_t MaxBytes) {

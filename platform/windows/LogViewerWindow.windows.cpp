@@ -162,20 +162,13 @@ public:
 protected:
   LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) override {
     switch (Message) {
-      case WM_COMMAND:
-        OnCommand(LOWORD(WParam), HIWORD(WParam));
-        return 0;
+      case WM_COMMAND: OnCommand(LOWORD(WParam), HIWORD(WParam)); return 0;
       case WM_TIMER:
         if (WParam == CheckFileTimerId) Raise(&ILogViewerHandlers::tmrCheckFileTimer);
         return 0;
-      case WM_SIZE:
-        FitTextBox(LOWORD(LParam), HIWORD(LParam));
-        return 0;
-      case WM_DESTROY:
-        ::KillTimer(Handle(), CheckFileTimerId);
-        return 0;
-      default:
-        return TWindow::HandleMessage(Message, WParam, LParam);
+      case WM_SIZE: FitTextBox(LOWORD(LParam), HIWORD(LParam)); return 0;
+      case WM_DESTROY: ::KillTimer(Handle(), CheckFileTimerId); return 0;
+      default: return TWindow::HandleMessage(Message, WParam, LParam);
     }
   }
 

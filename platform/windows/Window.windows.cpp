@@ -51,7 +51,8 @@ TDpiScale TDpiScale::ForWindow(HWND Window) noexcept {
 TFont CreateScaledFont(const wchar_t* Face, int HeightAt120, const TDpiScale& Scale) {
   // A negative height asks for the character height, not the cell's.
   TFont Font(::CreateFontW(-Scale(HeightAt120), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Face));
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                           Face));
   if (Font) return Font;
   NONCLIENTMETRICSW Metrics{};
   Metrics.cbSize = sizeof(Metrics);
@@ -102,8 +103,7 @@ void TWindow::CreateFrame(const wchar_t* ClassName, std::u16string_view Caption,
   SizeAndCentre(FScale(ClientWidthAt120), FScale(ClientHeightAt120));
 }
 
-HWND TWindow::AddControl(const wchar_t* ClassName, DWORD Style, const TPlace& At120, int Id,
-                         std::u16string_view Text) {
+HWND TWindow::AddControl(const wchar_t* ClassName, DWORD Style, const TPlace& At120, int Id, std::u16string_view Text) {
   const std::wstring WideText = ToWide(Text);
   HWND Control = ::CreateWindowExW(0, ClassName, WideText.c_str(), WS_CHILD | WS_VISIBLE | Style, FScale(At120.Left),
                                    FScale(At120.Top), FScale(At120.Width), FScale(At120.Height), FHandle,
@@ -130,13 +130,11 @@ void TWindow::SizeAndCentre(int ClientWidth, int ClientHeight) {
   MONITORINFO Monitor{};
   Monitor.cbSize = sizeof(Monitor);
   RECT Area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  if (::GetMonitorInfoW(::MonitorFromWindow(FOwner != nullptr ? FOwner : FHandle, MONITOR_DEFAULTTONEAREST),
-                        &Monitor))
+  if (::GetMonitorInfoW(::MonitorFromWindow(FOwner != nullptr ? FOwner : FHandle, MONITOR_DEFAULTTONEAREST), &Monitor))
     Area = Monitor.rcWork;
   const int Left = Area.left + (Area.right - Area.left - Width) / 2;
   const int Top = Area.top + (Area.bottom - Area.top - Height) / 2;
-  ::SetWindowPos(FHandle, nullptr, Left, Top > Area.top ? Top : Area.top, Width, Height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(FHandle, nullptr, Left, Top > Area.top ? Top : Area.top, Width, Height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TWindow::RunModal() {
@@ -194,9 +192,7 @@ LRESULT TWindow::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
 
 LRESULT TWindow::AnswerMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
   switch (Message) {
-    case WM_CLOSE:
-      Close();
-      return 0;
+    case WM_CLOSE: Close(); return 0;
     case WM_NCDESTROY: {
       HWND Window = FHandle;
       ::SetWindowLongPtrW(Window, GWLP_USERDATA, 0);
@@ -204,8 +200,7 @@ LRESULT TWindow::AnswerMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
       FClosed = true;
       return ::DefWindowProcW(Window, Message, WParam, LParam);
     }
-    default:
-      return HandleMessage(Message, WParam, LParam);
+    default: return HandleMessage(Message, WParam, LParam);
   }
 }
 

@@ -99,8 +99,7 @@ protected:
   // designed at 120 dpi, centred on the monitor of the host's active window
   // (the window's owner), with the project's icon. Raises an Exception naming
   // what failed.
-  void CreateFrame(const wchar_t* ClassName, std::u16string_view Caption, int ClientWidthAt120,
-                   int ClientHeightAt120);
+  void CreateFrame(const wchar_t* ClassName, std::u16string_view Caption, int ClientWidthAt120, int ClientHeightAt120);
   // A child control in the window's font; Id comes back in WM_COMMAND.
   HWND AddControl(const wchar_t* ClassName, DWORD Style, const TPlace& At120, int Id, std::u16string_view Text = {});
 
