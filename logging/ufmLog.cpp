@@ -48,7 +48,8 @@ uint32_t CodePageOfEncoding(int Index) noexcept {
 }
 
 std::u16string DecodeLogFile(std::string_view Bytes, uint32_t CodePage) {
-  if (CodePage == kCodePageUtf8 && Bytes.starts_with(kUtf8ByteOrderMark)) Bytes.remove_prefix(kUtf8ByteOrderMark.size());
+  if (CodePage == kCodePageUtf8 && Bytes.starts_with(kUtf8ByteOrderMark))
+    Bytes.remove_prefix(kUtf8ByteOrderMark.size());
   return FromCodePage(Bytes, CodePage);
 }
 

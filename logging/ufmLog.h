@@ -27,7 +27,7 @@ private:
   template <typename TStep>
   void ShowingFailures(os::ILogViewerControls& Controls, TStep&& Step);
 
-  std::u16string FLogDirectory;  // ends with the path separator
+  std::u16string FLogDirectory;      // ends with the path separator
   os::TFileStamp FLogLastWriteTime;  // the shown file's stamp when it was loaded
 };
 
