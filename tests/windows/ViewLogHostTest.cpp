@@ -44,8 +44,7 @@ protected:
     const CallOutcome Described = Object.Call(u"GetDescription", {});
     pugi::xml_document Document;
     Document.load_string(ToUtf8(TextOf(Described.Params.at(0))).c_str());
-    const std::filesystem::path Folder(
-        FromUtf8(Document.child("DriverDescription").attribute("LogPath").as_string()));
+    const std::filesystem::path Folder(FromUtf8(Document.child("DriverDescription").attribute("LogPath").as_string()));
     for (const auto& Entry : std::filesystem::directory_iterator(Folder))
       if (Entry.path().extension() == ".log") std::filesystem::remove(Entry.path());
     return Folder;
@@ -71,9 +70,9 @@ TEST_F(ViewLogHost, ShowsTheNewestDayFollowsItAndReadsOlderDaysInTheirCodePages)
         const HWND FileList = Lists[0];
         const HWND EncodingList = Lists[1];
         const HWND TextBox = Edits[0];
-        EXPECT_EQ(ComboItems(FileList), (std::vector<std::wstring>{L"a_orvextx1c83n_2026.01.10.log",
-                                                                   L"a_orvextx1c83n_2026.01.11.log",
-                                                                   L"a_orvextx1c83n_2026.01.12.log"}));
+        EXPECT_EQ(ComboItems(FileList),
+                  (std::vector<std::wstring>{L"a_orvextx1c83n_2026.01.10.log", L"a_orvextx1c83n_2026.01.11.log",
+                                             L"a_orvextx1c83n_2026.01.12.log"}));
         EXPECT_EQ(ComboSelection(FileList), L"a_orvextx1c83n_2026.01.12.log") << "the newest day";
         EXPECT_EQ(TextOf(TextBox), L"Смена открыта\r\n");
         SaveScreenshot(Window, "view-log");
