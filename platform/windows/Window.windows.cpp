@@ -73,7 +73,7 @@ TWindow::~TWindow() {
   if (FClassName != nullptr) ::UnregisterClassW(FClassName, OwnModule());
 }
 
-void TWindow::RegisterClass(const wchar_t* ClassName) {
+void TWindow::RegisterWindowClass(const wchar_t* ClassName) {
   WNDCLASSEXW Class{};
   Class.cbSize = sizeof(Class);
   Class.lpfnWndProc = &TWindow::WindowProcedure;
@@ -90,7 +90,7 @@ void TWindow::RegisterClass(const wchar_t* ClassName) {
 
 void TWindow::CreateFrame(const wchar_t* ClassName, std::u16string_view Caption, int ClientWidthAt120,
                           int ClientHeightAt120) {
-  RegisterClass(ClassName);
+  RegisterWindowClass(ClassName);
   FOwner = ::GetActiveWindow();
   const std::wstring Title = ToWide(Caption);
   // Sized once the window knows its monitor's dpi.
@@ -154,7 +154,6 @@ void TWindow::RunModal() {
     }
     if (ClosesOnEscape(Message)) {
       Close();
-
       continue;
     }
     if (::IsDialogMessageW(FHandle, &Message)) continue;

@@ -118,7 +118,7 @@ protected:
 private:
   static LRESULT CALLBACK WindowProcedure(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
   LRESULT AnswerMessage(UINT Message, WPARAM WParam, LPARAM LParam);
-  void RegisterClass(const wchar_t* ClassName);
+  void RegisterWindowClass(const wchar_t* ClassName);
   void SetIcons();
   void SizeAndCentre(int ClientWidth, int ClientHeight);
   bool ClosesOnEscape(const MSG& Message) const;
