@@ -8,6 +8,13 @@
 #include <string_view>
 #include <vector>
 
+// <windows.h> (through commdlg.h) makes ReplaceText a macro for ReplaceTextA
+// or ReplaceTextW; the member below keeps its own name wherever windows.h came
+// first.
+#ifdef ReplaceText
+#undef ReplaceText
+#endif
+
 namespace os {
 
 // The controls as the window's logic reads and changes them. Text positions

@@ -129,14 +129,14 @@ double ScreenDpi(const TGtkApi& Gtk) {
 }
 
 void SetProjectIcon(const TGtkApi& Gtk, GtkWindow* Window) {
-  const std::optional<std::string_view> Png = resources::FindData(kProjectIconResource);
-  if (!Png) return;
+  const std::optional<std::string_view> Picture = resources::FindData(kProjectIconResource);
+  if (!Picture) return;
   GdkPixbufLoader* Loader = Gtk.gdk_pixbuf_loader_new();
   GError* Error = nullptr;
-  const auto* Bytes = reinterpret_cast<const guchar*>(Png->data());
+  const auto* Bytes = reinterpret_cast<const guchar*>(Picture->data());
   // A loader is closed whatever happened; a picture that does not decode
   // leaves the desktop's default icon.
-  const bool Written = Gtk.gdk_pixbuf_loader_write(Loader, Bytes, Png->size(), &Error);
+  const bool Written = Gtk.gdk_pixbuf_loader_write(Loader, Bytes, Picture->size(), &Error);
   const bool Closed = Gtk.gdk_pixbuf_loader_close(Loader, Written ? &Error : nullptr);
   GdkPixbuf* Icon = Written && Closed ? Gtk.gdk_pixbuf_loader_get_pixbuf(Loader) : nullptr;
   if (Icon != nullptr) Gtk.gtk_window_set_icon(Window, Icon);

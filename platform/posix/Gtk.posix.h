@@ -109,10 +109,12 @@ void RunModal(const TGtkApi& Gtk, GtkWindow* Window);
 // The screen's resolution in dots per inch (96 where it does not say).
 double ScreenDpi(const TGtkApi& Gtk);
 
-// The project's icon on the window: the PNG picture of the embedded resource
-// kProjectIconResource (an entry of ORVEX_RESOURCE_FILES in resources/); with
-// no such resource the window keeps the desktop's default icon.
-inline constexpr std::u16string_view kProjectIconResource = u"ICON_PNG";
+// The project's icon on the window: the icon file the Windows build carries as
+// its icon resource, embedded here as a table entry (ORVEX_RESOURCE_ICONS in
+// resources/) and decoded by GdkPixbuf's own icon loader, which takes its
+// largest picture. A picture that cannot be decoded leaves the desktop's
+// default icon.
+inline constexpr std::u16string_view kProjectIconResource = u"APPICON";
 void SetProjectIcon(const TGtkApi& Gtk, GtkWindow* Window);
 
 // A modal error message box over Parent; returns when the user closed it.

@@ -15,6 +15,10 @@ namespace testsupport {
 
 LocalDateTime MakeTime(int Year, int Month, int Day, int Hour, int Minute, int Second, int Millisecond);
 
+// A path of the build machine (as CMake names it) as the test program reaches
+// it: under Wine the build machine's root is drive Z:.
+std::filesystem::path BuildMachinePath(const std::string& Utf8Path);
+
 // The file's bytes as they are; empty when it cannot be read.
 std::string ReadFileBytes(const std::filesystem::path& File);
 
