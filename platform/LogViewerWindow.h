@@ -68,6 +68,28 @@ public:
   virtual void tmrCheckFileTimer(ILogViewerControls& Controls) = 0;
 };
 
+// Both views hand the logic one event at a time: what the logic changes from a
+// handler (GTK reports a program's own changes to a list, Windows does not),
+// and the timer ticks that a handler's message box lets through its own loop,
+// reach no other handler instead of stacking one box on each second.
+class TOneEventAtATime {
+public:
+  // Runs Call unless another call runs; then Call is dropped.
+  template <typename TCall>
+  void Run(TCall&& Call) {
+    if (FRunning) return;
+    FRunning = true;
+    struct TReset {
+      bool& Flag;
+      ~TReset() { Flag = false; }
+    } Reset{FRunning};
+    Call();
+  }
+
+private:
+  bool FRunning = false;
+};
+
 // Shows the window modally on the calling thread and returns when the user has
 // closed it. Raises an Exception with a message for the user when no window can
 // be shown at all (no display, no toolkit); never aborts the process.

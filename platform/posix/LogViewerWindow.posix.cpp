@@ -53,9 +53,7 @@ class TLogViewerView final : public ILogViewerControls {
 public:
   TLogViewerView(const TGtkApi& Gtk, ILogViewerHandlers& Handlers) : FGtk(Gtk), FHandlers(Handlers) {
     // The controls' first values are the form's, not the user's choice: they report nothing.
-    FInHandler = true;
-    Build();
-    FInHandler = false;
+    FEvents.Run([this] { Build(); });
   }
   ~TLogViewerView() override { Close(); }
   TLogViewerView(const TLogViewerView&) = delete;
@@ -196,19 +194,16 @@ private:
                                       FGtk.gtk_text_buffer_get_insert(FBuffer), 0.0, FALSE, 0.0, 0.0);
   }
 
-  // One handler at a time: what the logic changes from a handler (the lists it
-  // refills, a timer tick while its error box is open) reaches no other
-  // handler, as on Windows, where a program's own changes report nothing.
   // Nothing may leave a GTK callback by exception.
   void Raise(void (ILogViewerHandlers::*Handler)(ILogViewerControls&)) {
-    if (FInHandler || FWindow == nullptr) return;
-    FInHandler = true;
-    try {
-      (FHandlers.*Handler)(*this);
-    } catch (...) {
-      ShowErrorQuietly(CurrentExceptionMessage());
-    }
-    FInHandler = false;
+    if (FWindow == nullptr) return;
+    FEvents.Run([&] {
+      try {
+        (FHandlers.*Handler)(*this);
+      } catch (...) {
+        ShowErrorQuietly(CurrentExceptionMessage());
+      }
+    });
   }
 
   void ShowErrorQuietly(std::u16string_view Message) noexcept {
@@ -263,7 +258,7 @@ private:
   GtkWidget* FTextView = nullptr;
   GtkTextBuffer* FBuffer = nullptr;
   guint FTimer = 0;
-  bool FInHandler = false;
+  TOneEventAtATime FEvents;
   std::vector<std::u16string> FFileNames;
   // The text shown, in UTF-16: caret positions cross between its units and GTK's characters.
   std::u16string FText;

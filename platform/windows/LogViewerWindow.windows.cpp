@@ -218,17 +218,8 @@ private:
       Raise(&ILogViewerHandlers::btnOpenDirClick);
   }
 
-  // An error box a handler shows runs its own message loop, in which the
-  // timer goes on: events that come while a handler runs are dropped, not
-  // stacked into a pile of boxes.
   void Raise(void (ILogViewerHandlers::*Handler)(ILogViewerControls&)) {
-    if (FInHandler) return;
-    FInHandler = true;
-    struct TReset {
-      bool& Flag;
-      ~TReset() { Flag = false; }
-    } Reset{FInHandler};
-    (FHandlers.*Handler)(*this);
+    FEvents.Run([&] { (FHandlers.*Handler)(*this); });
   }
 
   ILogViewerHandlers& FHandlers;
@@ -238,7 +229,7 @@ private:
   HWND FTextBox = nullptr;
   win::TIcon FFolderIcon;
   TLineEnds FLineEnds;
-  bool FInHandler = false;
+  TOneEventAtATime FEvents;
 };
 
 }  // namespace
