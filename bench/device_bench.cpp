@@ -4,13 +4,13 @@
 // exchange (packet fields, conversions, status check, receipt).
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "device/uBerTlv.h"
 #include "device/uDevice.h"
-#include "platform/AutomationProvider.h"
+#include "platform/Clock.h"
 #include "platform/Text.h"
+#include "tools/terminal-sim/ProcessRegistration.h"
 
 namespace {
 
@@ -40,29 +40,26 @@ void BM_GetTagDataAsStringOfLongValue(benchmark::State& State) {
 BENCHMARK(BM_GetTagDataAsStringOfLongValue);
 
 // Every look at the clock is a quarter of a second later: the pacing between
-// exchanges never waits.
-class TRacingClock final : public IDeviceClock {
+// exchanges never waits. The process's clock while it lives.
+class TRacingClock final : public os::IClock {
 public:
-  uint32_t TickCount() override { return FNow += 250; }
-  void Sleep(uint32_t) override {}
+  TRacingClock() noexcept { os::SetClock(this); }
+  ~TRacingClock() override { os::SetClock(nullptr); }
+  TRacingClock(const TRacingClock&) = delete;
+  TRacingClock& operator=(const TRacingClock&) = delete;
+
+  LocalDateTime Now() override { return os::SystemClock().Now(); }
+  uint32_t TickCount() noexcept override { return FNow += 250; }
+  void SleepMs(uint32_t) noexcept override {}
 
 private:
   uint32_t FNow = 1;
 };
 
-#ifdef TANDEMIX_SIM_PATH
-// A registry of the benchmark's own, as the tests do.
-void RegisterSimulator() {
-  ::setenv("ORVEX_AUTOMATION_REGISTRY", ORVEX_BENCH_REGISTRY, 1);
-  for (const char16_t* ProgId : {u"Tandemix.SAPacket", u"Tandemix.TXLink", u"Tandemix.Simulator"}) {
-    automation::RegisterClass(ProgId, FromUtf8(TANDEMIX_SIM_PATH));
-  }
-}
-
 void BM_SaleAgainstTheSimulator(benchmark::State& State) {
-  RegisterSimulator();
-  TRacingClock Clock;
-  TDevice Device(Clock);
+  terminal_sim::RegisterSimulator();
+  const TRacingClock Clock;
+  TDevice Device;
   std::u16string Card, RecNum, Rrn, Auth;
   for (auto _ : State) {
     Device.Sale(12345000, u"", Card, RecNum, Rrn, Auth);
@@ -70,7 +67,6 @@ void BM_SaleAgainstTheSimulator(benchmark::State& State) {
   }
 }
 BENCHMARK(BM_SaleAgainstTheSimulator);
-#endif
 
 }  // namespace
 

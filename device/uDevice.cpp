@@ -4,8 +4,8 @@
 
 #include "device/uBerTlv.h"
 #include "device/uDeviceData.h"
+#include "platform/Clock.h"
 #include "platform/Exception.h"
-#include "platform/Os.h"
 #include "platform/Text.h"
 #include "platform/WaitCursor.h"
 
@@ -66,12 +66,6 @@ constexpr std::size_t kKeyDateTimeBytes = 4;
 
 constexpr char16_t kNoCardOperations[] = u"Операции с картой не найдены";
 
-class TSystemDeviceClock final : public IDeviceClock {
-public:
-  uint32_t TickCount() override { return os::TickCount(); }
-  void Sleep(uint32_t AMilliseconds) override { os::SleepMs(AMilliseconds); }
-};
-
 // A response field of an unexpected kind names itself in the error.
 template <class TConvert>
 auto ConvertField(const char16_t* AName, const automation::Value& AValue, TConvert AConvert) {
@@ -94,14 +88,7 @@ std::u16string FpsPasswordData(const std::u16string& ACashierPwd) {
 
 }  // namespace
 
-IDeviceClock& SystemDeviceClock() {
-  static TSystemDeviceClock Clock;
-  return Clock;
-}
-
-TDevice::TDevice() : TDevice(SystemDeviceClock()) {}
-
-TDevice::TDevice(IDeviceClock& AClock) : FClock(AClock) {}
+TDevice::TDevice() = default;
 
 TDevice::~TDevice() {
   try {
@@ -205,21 +192,22 @@ void TDevice::RunExchange(bool AFillCommon, int32_t ATimeout) {
   CallExchange(Timeout);
   ReadResults();
   BuildReceipt();
-  FLastOperTime = FClock.TickCount();
+  FLastOperTime = os::CurrentClock().TickCount();
   CheckStatus();
 }
 
 void TDevice::WaitForPacing() {
   if (FLastOperTime == 0) return;
   // Unsigned difference: right across the counter's wrap-around too.
-  while (FClock.TickCount() - FLastOperTime < kPacingMs) FClock.Sleep(kPacingCheckMs);
+  os::IClock& Clock = os::CurrentClock();
+  while (Clock.TickCount() - FLastOperTime < kPacingMs) Clock.SleepMs(kPacingCheckMs);
 }
 
 void TDevice::FillCommonFields() {
   PutInt(u"CardEntryMode", kCardEntryMode);
   PutText(u"CurrencyCode", FCurrencyCode);
   PutText(u"TerminalId", FTerminalId);
-  PutText(u"TerminalDateTime", TerminalDateTimeText(os::Now()));
+  PutText(u"TerminalDateTime", TerminalDateTimeText(os::CurrentClock().Now()));
 }
 
 int32_t TDevice::ExchangeTimeout(int32_t ATimeout) {
@@ -352,7 +340,7 @@ bool TDevice::GetTerminalParameters(bool& APrintSlipOnTerminal, bool& AShortSlip
   PutInt(u"ProcessingFlag", kFlagTerminalParameters);
   RunExchange(true, 0);
   // The terminal is busy printing its parameters for a while after answering.
-  if (FTimeoutAfterGetParams > 0) FClock.Sleep(static_cast<uint32_t>(FTimeoutAfterGetParams));
+  if (FTimeoutAfterGetParams > 0) os::CurrentClock().SleepMs(static_cast<uint32_t>(FTimeoutAfterGetParams));
   TTerminalCapabilities Features;
   if (!ParseTerminalFeatures(ResponseText(u"ModelNo"), Features)) return false;
   APrintSlipOnTerminal = Features.PrintSlipOnTerminal;

@@ -8,24 +8,12 @@
 #include "device/uTXCommon.h"
 #include "platform/Automation.h"
 
-// Time as the exchange sees it: the pacing between exchanges and the pause
-// after reading the terminal's parameters. Injected so that both can be
-// checked, or switched off, without waiting.
-class IDeviceClock {
-public:
-  virtual ~IDeviceClock() = default;
-  // Milliseconds, wrapping around at 32 bits.
-  virtual uint32_t TickCount() = 0;
-  virtual void Sleep(uint32_t AMilliseconds) = 0;
-};
-
-// The system's tick count and sleep.
-IDeviceClock& SystemDeviceClock();
-
+// The pacing between exchanges, the pause after reading the terminal's
+// parameters and the terminal's date and time all read the process's clock
+// (platform/Clock.h), which tests replace to check them without waiting.
 class TDevice {
 public:
   TDevice();
-  explicit TDevice(IDeviceClock& AClock);
   ~TDevice();
   TDevice(const TDevice&) = delete;
   TDevice& operator=(const TDevice&) = delete;
@@ -148,7 +136,6 @@ private:
   automation::Object& Response();
   automation::Object& Link();
 
-  IDeviceClock& FClock;
   automation::ObjectRef FRequest;
   automation::ObjectRef FResponse;
   automation::ObjectRef FTxLink;

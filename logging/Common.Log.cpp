@@ -7,6 +7,7 @@
 #include "logging/Common.LogFiles.h"
 #include "logging/Common.LogMask.h"
 #include "logging/uVInfo.h"
+#include "platform/Clock.h"
 #include "platform/Exception.h"
 #include "platform/Os.h"
 #include "platform/Text.h"
@@ -22,7 +23,6 @@ struct TLogState {
   std::atomic<bool> BannerWritten{false};
   // Serialises the appends of this process; AppendToFile locks against others.
   std::mutex AppendLock;
-  std::atomic<TLogClock> Clock{nullptr};
   // Facts of the process read once: the library's own file name and the user
   // locale's time separator. Kept here rather than in function-local statics,
   // which the unload step would find already destroyed.
@@ -69,10 +69,8 @@ std::u16string_view LevelWord(TLogLevel Level) {
   return {};
 }
 
-LocalDateTime CurrentTime() {
-  const TLogClock Clock = State().Clock.load(std::memory_order_relaxed);
-  return Clock != nullptr ? Clock() : os::Now();
-}
+// The process's clock (platform/Clock.h), which tests replace.
+LocalDateTime CurrentTime() { return os::CurrentClock().Now(); }
 
 bool IsPathSeparator(char16_t C) { return C == u'/' || C == u'\\' || C == os::PathSeparator(); }
 
@@ -315,8 +313,6 @@ void AppendLogLine(std::u16string_view Line) { AppendLineAt(CurrentTime(), Line)
 void SetLogVendor(std::u16string_view Vendor) { State().Vendor = Vendor; }
 
 void SetLogComponentName(std::u16string_view Name) { State().ComponentName = Name; }
-
-void SetLogClock(TLogClock Clock) noexcept { State().Clock = Clock; }
 
 std::u16string TLogPlace::FolderText() const {
   const char16_t Separator = os::PathSeparator();

@@ -32,7 +32,3 @@ void AppendLogLine(std::u16string_view Line);
 
 void SetLogVendor(std::u16string_view Vendor);
 void SetLogComponentName(std::u16string_view Name);
-
-// Test hook: the clock the writer reads (null restores the system clock).
-using TLogClock = LocalDateTime (*)();
-void SetLogClock(TLogClock Clock) noexcept;

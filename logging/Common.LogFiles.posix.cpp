@@ -42,10 +42,8 @@ std::u16string_view DistrustReason(const struct stat& Info, TEntryKind Kind) {
   if (Kind == TEntryKind::Folder && !S_ISDIR(Info.st_mode)) return u"it is not a folder";
   if (Kind == TEntryKind::DayFile && !S_ISREG(Info.st_mode)) return u"it is not a regular file";
   if (Kind == TEntryKind::DayFile && Info.st_nlink > 1) return u"it has more than one name (a hard link)";
-  if (Info.st_uid == 0) return {};
-  const uid_t Self = ::geteuid();
-  if (Info.st_uid == Self) return {};
-  if (Self == 0) return u"it belongs to another user";
+  if (os::IsTrustedOwner(Info.st_uid)) return {};
+  if (::geteuid() == 0) return u"it belongs to another user";
   if ((Info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return u"it belongs to another user and others may write to it";
   return {};
 }
@@ -132,20 +130,6 @@ TFileDescriptor OpenLogFolder(const TLogPlace& Place, bool Create) {
   return Folder;
 }
 
-// A file created here gets rw for everybody whatever the umask: the day's file
-// is shared by every user whose process logs that day. The usual case, an
-// existing file, costs one open.
-int OpenOrCreateDayFile(int Folder, const std::string& Name) {
-  const int Fd = ::openat(Folder, Name.c_str(), DayFileFlags);
-  if (Fd >= 0 || errno != ENOENT) return Fd;
-  const int Created = ::openat(Folder, Name.c_str(), DayFileFlags | O_CREAT | O_EXCL, 0666);
-  if (Created >= 0) {
-    ::fchmod(Created, 0666);
-    return Created;
-  }
-  return errno == EEXIST ? ::openat(Folder, Name.c_str(), DayFileFlags) : -1;
-}
-
 }  // namespace
 
 void PrepareLogFolder(const TLogPlace& Place) { OpenLogFolder(Place, true); }
@@ -164,7 +148,7 @@ void CheckLogFile(const TLogPlace& Place, std::u16string_view FileName) {
 os::AppendResult AppendToLogFile(const TLogPlace& Place, std::u16string_view FileName, std::string_view Bytes) {
   const TFileDescriptor Folder = OpenLogFolder(Place, false);
   if (!Folder.IsOpen()) return os::AppendResult::FolderMissing;
-  const TFileDescriptor File(OpenOrCreateDayFile(Folder.Get(), ToUtf8(FileName)));
+  const TFileDescriptor File(os::OpenOrCreateShared(Folder.Get(), ToUtf8(FileName).c_str(), DayFileFlags));
   if (!File.IsOpen()) {
     const int Code = errno;
     RaiseOpenFailure(Code, Place.FileText(FileName), TEntryKind::DayFile);

@@ -8,6 +8,13 @@
 #include <string_view>
 #include <vector>
 
+// <windows.h> (through commdlg.h) makes ReplaceText a macro for ReplaceTextA
+// or ReplaceTextW; the member below keeps its own name wherever windows.h came
+// first.
+#ifdef ReplaceText
+#undef ReplaceText
+#endif
+
 namespace os {
 
 // The controls as the window's logic reads and changes them. Text positions
@@ -59,6 +66,28 @@ public:
   virtual void btnOpenDirClick(ILogViewerControls& Controls) = 0;
   // Every 1000 ms while the window is open.
   virtual void tmrCheckFileTimer(ILogViewerControls& Controls) = 0;
+};
+
+// Both views hand the logic one event at a time: what the logic changes from a
+// handler (GTK reports a program's own changes to a list, Windows does not),
+// and the timer ticks that a handler's message box lets through its own loop,
+// reach no other handler instead of stacking one box on each second.
+class TOneEventAtATime {
+public:
+  // Runs Call unless another call runs; then Call is dropped.
+  template <typename TCall>
+  void Run(TCall&& Call) {
+    if (FRunning) return;
+    FRunning = true;
+    struct TReset {
+      bool& Flag;
+      ~TReset() { Flag = false; }
+    } Reset{FRunning};
+    Call();
+  }
+
+private:
+  bool FRunning = false;
 };
 
 // Shows the window modally on the calling thread and returns when the user has

@@ -151,6 +151,24 @@ std::u16string FromBomText(std::string_view Bytes) {
   return FromUtf8(Bytes);
 }
 
+std::size_t Utf16UnitsToCharacters(std::u16string_view Text, std::size_t Units) noexcept {
+  std::size_t Characters = 0;
+  for (std::size_t I = 0; I < Text.size();) {
+    std::size_t Next = I;
+    NextCodePointUtf16(Text, Next);
+    if (Next > Units) break;
+    I = Next;
+    ++Characters;
+  }
+  return Characters;
+}
+
+std::size_t CharactersToUtf16Units(std::u16string_view Text, std::size_t Characters) noexcept {
+  std::size_t I = 0;
+  for (std::size_t Counted = 0; Counted < Characters && I < Text.size(); ++Counted) NextCodePointUtf16(Text, I);
+  return I;
+}
+
 std::u16string AsciiToU16(std::string_view Ascii) { return std::u16string(Ascii.begin(), Ascii.end()); }
 
 std::wstring ToWide(std::u16string_view Text) {

@@ -1,5 +1,6 @@
 #pragma once
 // Every conversion between the library's UTF-16 text and other encodings.
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -28,6 +29,13 @@ inline constexpr uint32_t kCodePageCyrillicOem = 866;
 // (FF FE) or UTF-16 BE (FE FF), decoded without the mark; UTF-8 when it has
 // none. Raises an Exception for UTF-16 of an odd number of bytes.
 std::u16string FromBomText(std::string_view Bytes);
+
+// A position in Text counted in UTF-16 code units (this library's count) and
+// the same position counted in characters, as toolkits count them (an unpaired
+// surrogate is one character). Both clamp to the end of the text; a unit
+// position inside a surrogate pair counts as the position before the pair.
+std::size_t Utf16UnitsToCharacters(std::u16string_view Text, std::size_t Units) noexcept;
+std::size_t CharactersToUtf16Units(std::u16string_view Text, std::size_t Characters) noexcept;
 
 // Text that is known to be ASCII (numbers, fixed words).
 std::u16string AsciiToU16(std::string_view Ascii);

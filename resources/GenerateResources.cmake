@@ -4,7 +4,8 @@
 #   FORMAT=cpp  a C++ table for systems without module resources
 # Arguments (cmake -D...): FORMAT, OUTPUT, STRINGS (the texts file: one
 # "<id><TAB><text>" per line, UTF-8; blank lines and lines starting with '#'
-# are skipped) and FILES ("NAME=path" entries joined by '|').
+# are skipped), FILES ("NAME=path" entries joined by '|') and ICONS (icon
+# files, the same way: on Windows icon groups, elsewhere more data entries).
 cmake_minimum_required(VERSION 3.25)
 
 foreach(argument FORMAT OUTPUT STRINGS)
@@ -42,8 +43,8 @@ function(read_strings path)
   set(string_ids ${ids} PARENT_SCOPE)
 endfunction()
 
-# Fills data_names and data_path_<name> from FILES.
-function(read_files entries)
+# Fills the list names_var and data_path_<name> from "NAME=path" entries.
+function(read_files entries names_var)
   string(REPLACE "|" ";" entries "${entries}")
   set(names)
   foreach(entry IN LISTS entries)
@@ -58,7 +59,7 @@ function(read_files entries)
     list(APPEND names ${name})
     set(data_path_${name} "${CMAKE_MATCH_2}" PARENT_SCOPE)
   endforeach()
-  set(data_names ${names} PARENT_SCOPE)
+  set(${names_var} ${names} PARENT_SCOPE)
 endfunction()
 
 # A C array initialiser of hex bytes, 16 to a line, with a closing NUL so that
@@ -79,6 +80,9 @@ function(write_rc)
   foreach(name IN LISTS data_names)
     string(APPEND text "LANGUAGE 0, 0\n\"${name}\" RCDATA \"${data_path_${name}}\"\n")
   endforeach()
+  foreach(name IN LISTS icon_names)
+    string(APPEND text "LANGUAGE 0, 0\n\"${name}\" ICON \"${data_path_${name}}\"\n")
+  endforeach()
   string(APPEND text "LANGUAGE 0, 0\n")
   if(string_ids)
     string(APPEND text "\nSTRINGTABLE\nBEGIN\n")
@@ -97,7 +101,7 @@ function(write_cpp)
   string(APPEND text "#include \"resources/EmbeddedResources.h\"\n\nnamespace {\n\n")
   set(data_rows)
   set(index 0)
-  foreach(name IN LISTS data_names)
+  foreach(name IN LISTS data_names icon_names)
     file(READ "${data_path_${name}}" hex HEX)
     string(LENGTH "${hex}" hex_length)
     math(EXPR size "${hex_length} / 2")
@@ -133,7 +137,13 @@ function(write_cpp)
 endfunction()
 
 read_strings("${STRINGS}")
-read_files("${FILES}")
+read_files("${FILES}" data_names)
+read_files("${ICONS}" icon_names)
+foreach(name IN LISTS icon_names)
+  if(name IN_LIST data_names)
+    message(FATAL_ERROR "GenerateResources: resource ${name} named twice")
+  endif()
+endforeach()
 if(FORMAT STREQUAL "rc")
   write_rc()
 elseif(FORMAT STREQUAL "cpp")

@@ -52,9 +52,6 @@ std::string FolderFromEnvironment(const char* Name) {
   return Folder == "/" ? std::string() : Folder;
 }
 
-// Who may be trusted with the log's folders: this process's own user and root.
-bool IsTrustedOwner(uid_t Owner) { return Owner == ::geteuid() || Owner == 0; }
-
 // The shared folder is used when it is (or can be made) a folder that this user
 // may write in and nobody but this user or root controls. A new one is made
 // sticky and writable by all, as /tmp: every local user may create a folder below
@@ -117,25 +114,6 @@ bool MakeOneDirectory(const std::u16string& Path) {
 }
 
 constexpr int AppendFlags = O_WRONLY | O_APPEND | O_CLOEXEC;
-
-// A file this call creates gets rw for everybody whatever the umask: the day's
-// file is shared by every user whose process logs that day.
-int CreateSharedFile(const std::string& Path) {
-  const int Fd = ::open(Path.c_str(), AppendFlags | O_CREAT | O_EXCL, 0666);
-  if (Fd >= 0) {
-    ::fchmod(Fd, 0666);
-    return Fd;
-  }
-  if (errno == EEXIST) return ::open(Path.c_str(), AppendFlags);
-  return -1;
-}
-
-// The usual case, an existing file, costs one open; creation is the exception.
-int OpenForAppend(const std::string& Path) {
-  const int Fd = ::open(Path.c_str(), AppendFlags);
-  if (Fd >= 0 || errno != ENOENT) return Fd;
-  return CreateSharedFile(Path);
-}
 
 std::string ExecutablePath() {
   char Buffer[PATH_MAX + 1];
@@ -217,7 +195,7 @@ bool CreateDirectories(const std::u16string& Path) {
 }
 
 AppendResult AppendToFile(const std::u16string& Path, std::string_view Bytes) {
-  const TFileDescriptor File(OpenForAppend(NativePath(Path)));
+  const TFileDescriptor File(OpenOrCreateShared(AT_FDCWD, NativePath(Path).c_str(), AppendFlags));
   if (File.Get() < 0) {
     const int Code = errno;
     if (Code == ENOENT) return AppendResult::FolderMissing;
@@ -240,6 +218,19 @@ std::u16string ModuleFilePath(const void* Address) {
 }
 
 void RaiseLastOsError(std::u16string_view Attempt) { RaiseErrno(errno, Attempt); }
+
+bool IsTrustedOwner(uid_t Owner) noexcept { return Owner == ::geteuid() || Owner == 0; }
+
+int OpenOrCreateShared(int Folder, const char* Name, int Flags) {
+  const int Fd = ::openat(Folder, Name, Flags);
+  if (Fd >= 0 || errno != ENOENT) return Fd;
+  const int Created = ::openat(Folder, Name, Flags | O_CREAT | O_EXCL, 0666);
+  if (Created >= 0) {
+    ::fchmod(Created, 0666);
+    return Created;
+  }
+  return errno == EEXIST ? ::openat(Folder, Name, Flags) : -1;
+}
 
 TFileDescriptor& TFileDescriptor::operator=(TFileDescriptor&& Other) noexcept {
   if (this != &Other) {

@@ -1,6 +1,7 @@
 #pragma once
-// Win32 file helpers the Windows files share: an owned file handle, closed on
-// every way out, whole writes, long path names.
+// Owned Win32 handles, closed on every way out by the function their kind
+// needs (CloseHandle for files, FindClose for folder searches); whole writes;
+// long path names.
 #include <windows.h>
 
 #include <string>
@@ -8,20 +9,33 @@
 
 namespace os {
 
-class TFileHandle {
+// Closers as types: a system function's address is no constant a template
+// may take (it comes from the import table).
+struct TCloseFile {
+  void operator()(HANDLE Handle) const noexcept { ::CloseHandle(Handle); }
+};
+struct TCloseFind {
+  void operator()(HANDLE Handle) const noexcept { ::FindClose(Handle); }
+};
+
+template <typename TClose>
+class TOwnedHandle {
 public:
-  explicit TFileHandle(HANDLE Handle) noexcept : FHandle(Handle) {}
-  ~TFileHandle() {
-    if (FHandle != INVALID_HANDLE_VALUE) ::CloseHandle(FHandle);
+  explicit TOwnedHandle(HANDLE Handle) noexcept : FHandle(Handle) {}
+  ~TOwnedHandle() {
+    if (FHandle != INVALID_HANDLE_VALUE) TClose()(FHandle);
   }
-  TFileHandle(const TFileHandle&) = delete;
-  TFileHandle& operator=(const TFileHandle&) = delete;
+  TOwnedHandle(const TOwnedHandle&) = delete;
+  TOwnedHandle& operator=(const TOwnedHandle&) = delete;
   HANDLE Get() const noexcept { return FHandle; }
   bool IsOpen() const noexcept { return FHandle != INVALID_HANDLE_VALUE; }
 
 private:
   HANDLE FHandle;
 };
+
+using TFileHandle = TOwnedHandle<TCloseFile>;
+using TFindHandle = TOwnedHandle<TCloseFind>;
 
 // Writes every byte. Raises an Exception on failure.
 void WriteAll(HANDLE File, std::string_view Bytes);

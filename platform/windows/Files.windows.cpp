@@ -11,20 +11,6 @@ namespace os {
 
 namespace {
 
-class TFindHandle {
-public:
-  explicit TFindHandle(HANDLE Handle) noexcept : FHandle(Handle) {}
-  ~TFindHandle() {
-    if (FHandle != INVALID_HANDLE_VALUE) ::FindClose(FHandle);
-  }
-  TFindHandle(const TFindHandle&) = delete;
-  TFindHandle& operator=(const TFindHandle&) = delete;
-  HANDLE Get() const noexcept { return FHandle; }
-
-private:
-  HANDLE FHandle;
-};
-
 bool IsDotOrDotDot(const wchar_t* Name) {
   return Name[0] == L'.' && (Name[1] == L'\0' || (Name[1] == L'.' && Name[2] == L'\0'));
 }
@@ -39,7 +25,7 @@ std::vector<std::u16string> FolderEntryNames(const std::u16string& Folder) {
   WIN32_FIND_DATAW Entry{};
   TFindHandle Find(::FindFirstFileW(ToWide(WithSeparator(Folder) + u"*.*").c_str(), &Entry));
   std::vector<std::u16string> Names;
-  if (Find.Get() == INVALID_HANDLE_VALUE) {
+  if (!Find.IsOpen()) {
     // An empty folder on some file systems answers "no file" rather than "." and "..".
     if (::GetLastError() == ERROR_FILE_NOT_FOUND) return Names;
     RaiseLastOsError(u"Cannot list the folder " + Folder);

@@ -8,6 +8,7 @@
 #include "platform/Exception.h"
 #include "platform/Text.h"
 #include "platform/windows/FileHandle.windows.h"
+#include "platform/windows/Module.windows.h"
 
 namespace os {
 
@@ -211,11 +212,19 @@ AppendResult AppendToFile(const std::u16string& Path, std::string_view Bytes) {
   return AppendResult::Ok;
 }
 
-std::u16string ModuleFilePath(const void* Address) {
+HMODULE ModuleOfAddress(const void* Address) noexcept {
   HMODULE Module = nullptr;
   if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                             static_cast<LPCWSTR>(Address), &Module))
-    RaiseLastOsError(u"The address belongs to no loaded module");
+    return nullptr;
+  return Module;
+}
+
+HMODULE OwnModule() noexcept { return ModuleOfAddress(reinterpret_cast<const void*>(&OwnModule)); }
+
+std::u16string ModuleFilePath(const void* Address) {
+  HMODULE Module = ModuleOfAddress(Address);
+  if (Module == nullptr) RaiseLastOsError(u"The address belongs to no loaded module");
   return FromWide(LongPathName(ModuleFileName(Module)));
 }
 

@@ -7,20 +7,10 @@
 #include "platform/Exception.h"
 #include "platform/Resources.h"
 #include "platform/Text.h"
+#include "platform/windows/Module.windows.h"
 
 namespace resources {
 namespace {
-
-// The module (library or program) that holds this code, not the process's
-// program: the resources travel with the add-in library.
-HMODULE OwnModule() {
-  HMODULE Module = nullptr;
-  const auto Address = reinterpret_cast<LPCWSTR>(&OwnModule);
-  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            Address, &Module))
-    return nullptr;
-  return Module;
-}
 
 std::optional<std::string_view> ResourceBytes(HMODULE Module, LPCWSTR Name, LPCWSTR Type) {
   HRSRC Info = ::FindResourceW(Module, Name, Type);
@@ -60,14 +50,14 @@ bool IsPlainName(std::u16string_view Name) {
 }  // namespace
 
 std::optional<std::string_view> FindData(std::u16string_view Name) {
-  HMODULE Module = OwnModule();
+  HMODULE Module = os::OwnModule();
   if (Module == nullptr || !IsPlainName(Name)) return std::nullopt;
   const std::wstring WideName = ToWide(Name);
   return ResourceBytes(Module, WideName.c_str(), MAKEINTRESOURCEW(10));  // RT_RCDATA
 }
 
 std::u16string LoadString(uint32_t Id) {
-  HMODULE Module = OwnModule();
+  HMODULE Module = os::OwnModule();
   std::u16string Text;
   if (Module != nullptr && Id <= 0xFFFF) {
     const auto Block = ResourceBytes(Module, MAKEINTRESOURCEW(Id / 16 + 1), MAKEINTRESOURCEW(6));  // RT_STRING

@@ -10,12 +10,14 @@
 #include "platform/Automation.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
+#include "tests/support/CommonSupport.h"
 
 namespace {
 
 using automation::Argument;
 using automation::ObjectRef;
 using automation::Value;
+using testsupport::FailureOf;
 
 // Scripting.Dictionary is a COM class every Windows (and Wine) registers.
 constexpr char16_t kDictionary[] = u"Scripting.Dictionary";
@@ -30,15 +32,6 @@ public:
 
 Value Call(const ObjectRef& Object, std::u16string_view Name, std::vector<Argument> Args) {
   return Object->Call(Name, Args);
-}
-
-std::u16string FailureOf(void (*Action)()) {
-  try {
-    Action();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return u"(no failure)";
 }
 
 // Runs Body on a thread of its own, where COM starts uninitialised.

@@ -12,6 +12,7 @@
 #include "platform/AutomationProvider.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
+#include "tests/support/CommonSupport.h"
 
 namespace {
 
@@ -47,13 +48,8 @@ protected:
   fs::path FFolder;
 };
 
-std::u16string FailureOf(std::u16string_view ProgId) {
-  try {
-    automation::CreateObject(ProgId);
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return u"(created)";
+std::u16string CreationFailureOf(std::u16string_view ProgId) {
+  return testsupport::FailureOf([ProgId] { automation::CreateObject(ProgId); });
 }
 
 bool IsLoaded(const char* Library) {
@@ -160,7 +156,7 @@ TEST_F(AutomationProvider, CreationFailures) {
        u"The automation class \"Orvex.Relative\" is registered with the provider \"libstore.so\", which is not an "
        u"absolute path"},
   };
-  for (const auto& Case : Cases) EXPECT_EQ(FailureOf(Case.ProgId), Case.Message) << ToUtf8(Case.ProgId);
+  for (const auto& Case : Cases) EXPECT_EQ(CreationFailureOf(Case.ProgId), Case.Message) << ToUtf8(Case.ProgId);
 }
 
 TEST_F(AutomationProvider, RegistrationRefusesWhatCannotBeAnEntry) {
@@ -172,11 +168,11 @@ TEST_F(AutomationProvider, RegistrationRefusesWhatCannotBeAnEntry) {
 
 TEST_F(AutomationProvider, UnregisteredClassIsGone) {
   automation::UnregisterClass(u"orvex.teststore");
-  EXPECT_EQ(FailureOf(kStore), u"Invalid class string");
+  EXPECT_EQ(CreationFailureOf(kStore), u"Invalid class string");
   EXPECT_NO_THROW(automation::UnregisterClass(kStore));
 
   fs::remove_all(FFolder);  // no registry at all on this machine
-  EXPECT_EQ(FailureOf(kStore), u"Invalid class string");
+  EXPECT_EQ(CreationFailureOf(kStore), u"Invalid class string");
   EXPECT_NO_THROW(automation::UnregisterClass(kStore));
 }
 

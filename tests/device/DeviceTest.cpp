@@ -5,10 +5,11 @@
 #include "device/uDevice.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
+#include "tests/support/FakeClock.h"
 #include "tests/support/SimulatorSupport.h"
 
-using device_test::TFakeClock;
 using device_test::TSimulator;
+using testsupport::TFakeClock;
 
 namespace {
 
@@ -71,7 +72,7 @@ protected:
 
   TSimulator Sim;
   TFakeClock Clock;
-  TDevice Device{Clock};
+  TDevice Device;  // reads Clock, which is in force from here on
   std::u16string CardNum, RecNum, Rrn, AuthCode;
 };
 
@@ -374,7 +375,7 @@ TEST_F(DeviceTest, PacingBetweenExchanges) {
   };
   for (const auto& Case : Cases) {
     Clock.Sleeps.clear();
-    Clock.Now += Case.Elapsed;
+    Clock.Ticks += Case.Elapsed;
     ApproveNext();
     Device.TestConnection();
     EXPECT_EQ(Clock.SleptMs(), Case.Waited) << Case.Name;
@@ -383,10 +384,10 @@ TEST_F(DeviceTest, PacingBetweenExchanges) {
 }
 
 TEST_F(DeviceTest, PacingAcrossTheCounterWrapAround) {
-  Clock.Now = 0xFFFFFFA0u;  // 96 ms before the wrap
+  Clock.Ticks = 0xFFFFFFA0u;  // 96 ms before the wrap
   ApproveNext();
   Device.TestConnection();
-  Clock.Now += 100;  // now 4 after the wrap: 100 ms passed
+  Clock.Ticks += 100;  // now 4 after the wrap: 100 ms passed
   Clock.Sleeps.clear();
   ApproveNext();
   Device.TestConnection();
@@ -399,7 +400,7 @@ TEST_F(DeviceTest, FailedExchangeKeepsThePreviousResults) {
   Sim.Set(u"NextCommandResult", u"0");
   Sim.Set(u"Next.TextResponse", u"first");
   Device.TestConnection();
-  Clock.Now += 300;
+  Clock.Ticks += 300;
   for (const char16_t* Fault : {u"ExchangeFails", u"Timeout"}) {
     Sim.Set(u"NextFault", Fault);
     EXPECT_THROW(Device.TestConnection(), Exception) << ToUtf8(Fault);
@@ -427,7 +428,7 @@ TEST_F(DeviceTest, TerminalParameters) {
     bool F[7] = {true, true, true, true, true, true, true};
     ApproveNext();
     Sim.Set(u"Next.ModelNo", Case.ModelNo);
-    Clock.Now += 1000;
+    Clock.Ticks += 1000;
     Clock.Sleeps.clear();
     EXPECT_EQ(Device.GetTerminalParameters(F[0], F[1], F[2], F[3], F[4], F[5], F[6]), Case.Found) << Case.Name;
     for (int I = 0; I < 7; ++I) EXPECT_EQ(F[I], Case.Flags[I]) << Case.Name << " flag " << I;
@@ -436,14 +437,14 @@ TEST_F(DeviceTest, TerminalParameters) {
 
   bool F[7] = {};
   Device.SetTimeoutAfterGetParams(0);
-  Clock.Now += 1000;
+  Clock.Ticks += 1000;
   Clock.Sleeps.clear();
   ApproveNext();
   Device.GetTerminalParameters(F[0], F[1], F[2], F[3], F[4], F[5], F[6]);
   EXPECT_TRUE(Clock.Sleeps.empty()) << "no pause when switched off";
 
   Device.SetTimeoutAfterGetParams(2000);
-  Clock.Now += 1000;
+  Clock.Ticks += 1000;
   Sim.Set(u"NextStatus", u"34");
   Sim.Set(u"NextCommandResult", u"1");
   EXPECT_THROW(Device.GetTerminalParameters(F[0], F[1], F[2], F[3], F[4], F[5], F[6]), EDevcieError);

@@ -10,8 +10,11 @@
 #include "dispatch/uCustomDriver.h"
 #include "platform/Text.h"
 #include "tests/bridge/FakeHost.h"
+#include "tests/support/CommonSupport.h"
 
 namespace {
+
+using testsupport::FailureOf;
 
 enum class TColour : uint8_t { Red, Green };
 
@@ -131,16 +134,6 @@ protected:
   V8Variant& Int(int32_t Value) { return Written(&::V8SetInt, Value); }
   V8Variant& Double(double Value) { return Written(&::V8SetDouble, Value); }
   V8Variant& Bool(bool Value) { return Written(&::V8SetBool, Value); }
-  // The message of the failure Action raises; empty when it raises none.
-  template <class Body>
-  static std::u16string FailureOf(Body&& Action) {
-    try {
-      Action();
-    } catch (const Exception& E) {
-      return E.Message();
-    }
-    return {};
-  }
 
   CountingMemoryManager Memory;
   TDerivedDriver Driver;

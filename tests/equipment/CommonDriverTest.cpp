@@ -12,6 +12,7 @@
 #include "logging/Common.Log.h"
 #include "platform/Text.h"
 #include "tests/bridge/FakeHost.h"
+#include "tests/support/CommonSupport.h"
 #include "tests/support/XmlSupport.h"
 
 namespace {
@@ -206,8 +207,9 @@ TEST_F(CommonDriver, ActionsListTheDerivedClassFirstAndRunByExactName) {
       {u"Beep", true, u""},
       {u"beep", false, u"Action not found"},
       {u"", false, u"Action not found"},
-      {u"ViewLog", false, u"Окно просмотра лога недоступно в этой сборке"},
+      {u"ViewLog", false, testsupport::kViewLogWithoutDisplay},
   };
+  const testsupport::TNoDisplay NoWindow;
   for (const auto& Case : Cases) {
     EXPECT_EQ(Call(u"DoAdditionalAction", Case.Name), Case.Ok) << ToUtf8(Case.Name);
     EXPECT_EQ(Driver.LastResult().ErrorDescription, Case.Error) << ToUtf8(Case.Name);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "tests/support/CommonSupport.h"
 #include "tests/support/HostTestSupport.h"
 #include "tests/support/SimulatorSupport.h"
 #include "tests/support/XmlSupport.h"
@@ -153,6 +154,7 @@ TEST_F(DriverHost, MethodsAnswerAsTheStandardSays) {
       {u"DoAdditionalAction", {Text(u"ViewLog")}, false, {Text(u"ViewLog")}},
       {u"SetParameter", {Text(u"LOGENABLED"), false}, true, {Text(u"LOGENABLED"), false}},
   };
+  const testsupport::TNoDisplay NoWindow;
   for (const auto& Case : Cases) {
     const CallOutcome Outcome = Object.Call(Case.Method, Case.Args);
     EXPECT_TRUE(Outcome.Ok) << ToUtf8(Case.Method);
@@ -166,9 +168,10 @@ TEST_F(DriverHost, ActionsRunByExactNameOnly) {
   const std::pair<const char16_t*, const char16_t*> Cases[] = {
       {u"viewlog", u"Action not found"},
       {u"", u"Action not found"},
-      {u"ViewLog", u"Окно просмотра лога недоступно в этой сборке"},
+      {u"ViewLog", testsupport::kViewLogWithoutDisplay},
       {u"ShowHelp", u"Окно \"Справка\" недоступно в этой сборке"},
   };
+  const testsupport::TNoDisplay NoWindow;
   for (const auto& [Name, Message] : Cases) {
     EXPECT_EQ(Object.Call(u"DoAdditionalAction", {Text(Name)}).Return, HostValue(false));
     EXPECT_EQ(LastError(Object), std::make_pair(HostValue(int32_t{1001}), std::u16string(Message)));

@@ -12,11 +12,7 @@
 
 namespace logtest {
 
-LocalDateTime TestNow;
-
 namespace {
-
-LocalDateTime TestClock() { return TestNow; }
 
 std::string UniqueSuffix() {
   static std::atomic<int> Counter{0};
@@ -58,7 +54,7 @@ void WriteLinesAsWriter(int Writer, int Count) {
   for (int Index = 0; Index < Count; ++Index) WriteLog(u"concurrent", WriterLine(Writer, Index), TLogLevel::llDebug);
 }
 
-void ExpectWholeWriterLines(const std::string& Content, int Writers, int LinesEach) {
+void LogTest::ExpectWholeWriterLines(const std::string& Content, int Writers, int LinesEach) const {
   const std::string Banner = ExpectedStartBanner();
   ASSERT_EQ(Content.substr(0, Banner.size()), Banner);
   std::vector<std::string> Actual = SplitCrLfLines(Content.substr(Banner.size()));
@@ -79,13 +75,10 @@ void LogTest::SetUp() {
   FVendor = "OrvexTest-" + UniqueSuffix();
   SetLogVendor(FromUtf8(FVendor));
   SetLogComponentName(FromUtf8(ComponentName));
-  TestNow = MakeTime(2025, 7, 7, 20, 35, 8, 123);
-  SetLogClock(&TestClock);
 }
 
 void LogTest::TearDown() {
   SetLogMode(TLogMode::lmOff);
-  SetLogClock(nullptr);
   RestoreMachineAppData();
   std::error_code Ignored;
   fs::remove_all(VendorFolder(), Ignored);

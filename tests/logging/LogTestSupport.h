@@ -9,6 +9,7 @@
 
 #include "logging/Common.Log.h"
 #include "tests/support/CommonSupport.h"
+#include "tests/support/FakeClock.h"
 
 namespace logtest {
 
@@ -16,9 +17,6 @@ namespace fs = std::filesystem;
 
 using testsupport::MakeTime;
 using testsupport::ReadFileBytes;
-
-// What the writer's clock answers during a test.
-extern LocalDateTime TestNow;
 
 // "2025.07.07 20:35:08.123" with the locale's time separator of this machine.
 std::string TimestampText(const LocalDateTime& Time);
@@ -32,8 +30,6 @@ std::string ExpectedStartBanner();
 // them, so a torn or interleaved append cannot match.
 std::u16string WriterLine(int Writer, int Index);
 void WriteLinesAsWriter(int Writer, int Count);
-// Every line after the banner must be one whole writer line, each exactly once.
-void ExpectWholeWriterLines(const std::string& Content, int Writers, int LinesEach);
 
 inline const char* const ComponentName = "a_orvextx1c83n";
 
@@ -49,6 +45,12 @@ protected:
     return LogFolder() / (std::string(ComponentName) + "_" + Date + ".log");
   }
   std::string LogContent(const std::string& Date = "2025.07.07") const { return ReadFileBytes(LogFile(Date)); }
+  // Every line after the banner must be one whole writer line, each exactly once.
+  void ExpectWholeWriterLines(const std::string& Content, int Writers, int LinesEach) const;
+
+  // The writer's clock during a test, at a fixed time the test may move.
+  testsupport::TFakeClock Clock;
+  LocalDateTime& TestNow = Clock.Time.emplace(MakeTime(2025, 7, 7, 20, 35, 8, 123));
 
 private:
   fs::path FScratch;

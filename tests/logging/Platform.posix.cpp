@@ -11,7 +11,6 @@
 
 #include "LogTestSupport.h"
 #include "logging/uVInfo.h"
-#include "platform/Os.h"
 #include "platform/Text.h"
 
 namespace logtest {
@@ -109,24 +108,7 @@ TEST_F(LogTest, StartBannersOfSeveralProcessesStayWhole) {
   EXPECT_EQ(Banners, std::size_t{Writers * Rounds}) << "a banner was torn by another process's line";
 }
 
-TEST(OsPosix, DatesUseTheFixedLayout) {
-  EXPECT_EQ(os::FormatLocaleDateTime(MakeTime(2024, 3, 5, 10, 20, 30, 0), true), u"05.03.2024 10:20:30");
-  EXPECT_EQ(os::FormatLocaleDateTime(MakeTime(2024, 3, 5, 0, 0, 0, 0), false), u"05.03.2024");
-  EXPECT_EQ(os::TimeSeparator(), u":");
-}
-
-TEST(OsPosix, MachineFolderWithoutOverrideIsSharedAndSticky) {
-  ::setenv("PROGRAMDATA", "", 1);
-  const std::u16string Folder = os::MachineAppDataFolder();
-  ::unsetenv("PROGRAMDATA");
-  // Elsewhere only when /var/tmp refuses this user: then the per-user state folder.
-  if (Folder == u"/var/tmp/ProgramData")
-    EXPECT_EQ(ModeOf("/var/tmp/ProgramData"), 01777u);
-  else
-    EXPECT_NE(Folder.find(u"state"), std::u16string::npos);
-}
-
-TEST(OsPosix, OsTextNamesTheKernelRelease) {
+TEST(VInfoPosix, OsTextNamesTheKernelRelease) {
   utsname Kernel{};
   ASSERT_EQ(::uname(&Kernel), 0);
   const std::string Text = ToUtf8(GetOSVersionText());

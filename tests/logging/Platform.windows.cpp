@@ -1,10 +1,6 @@
 #include <windows.h>
 #include <aclapi.h>
 
-#include <chrono>
-#include <fstream>
-#include <thread>
-
 #include "LogTestSupport.h"
 #include "logging/Common.BaseSecurity.h"
 #include "platform/Os.h"
@@ -72,26 +68,6 @@ TEST_F(LogTest, GrantingTwiceAddsNoSecondEntry) {
   const TEveryoneEntries Twice = EveryoneEntriesOf(LogFolder());
   EXPECT_GT(Once.InheritedByBoth, 0);
   EXPECT_EQ(Twice.FullAccess, Once.FullAccess);
-}
-
-TEST_F(LogTest, AppendWaitsForAnotherWriterToLetGo) {
-  fs::create_directories(LogFolder());
-  const HANDLE Holder = ::CreateFileW(LogFile().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(Holder, INVALID_HANDLE_VALUE);
-  std::thread Release([Holder] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ::CloseHandle(Holder);
-  });
-  EXPECT_EQ(os::AppendToFile(LogFile().u16string(), "after the other writer\r\n"), os::AppendResult::Ok);
-  Release.join();
-  EXPECT_EQ(LogContent(), "after the other writer\r\n");
-}
-
-TEST(OsWindows, MachineFolderIsTheCommonApplicationDataFolder) {
-  const fs::path Folder(os::MachineAppDataFolder());
-  EXPECT_TRUE(Folder.is_absolute());
-  EXPECT_TRUE(fs::is_directory(Folder));
 }
 
 }  // namespace

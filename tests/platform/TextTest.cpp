@@ -27,6 +27,26 @@ TEST(TextConversion, RoundTripsAndRepairsMalformedInput) {
   EXPECT_EQ(ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD") << "unpaired surrogate";
 }
 
+// Caret positions cross between the library's UTF-16 units and a toolkit's
+// characters; a surrogate pair is one character of two units.
+TEST(TextPositions, UnitsAndCharactersMapBothWays) {
+  const std::u16string Text = u"a😀я\r\nb";  // units: a, pair, я, CR, LF, b
+  const struct {
+    std::size_t Units;
+    std::size_t Characters;
+  } Same[] = {{0, 0}, {1, 1}, {3, 2}, {4, 3}, {6, 5}, {7, 6}};
+  for (const auto& Case : Same) {
+    EXPECT_EQ(Utf16UnitsToCharacters(Text, Case.Units), Case.Characters) << Case.Units;
+    EXPECT_EQ(CharactersToUtf16Units(Text, Case.Characters), Case.Units) << Case.Characters;
+  }
+  EXPECT_EQ(Utf16UnitsToCharacters(Text, 2), 1u) << "inside the pair: before it";
+  EXPECT_EQ(Utf16UnitsToCharacters(Text, 99), 6u) << "clamped";
+  EXPECT_EQ(CharactersToUtf16Units(Text, 99), 7u) << "clamped";
+  const std::u16string Unpaired = {u'x', char16_t(0xDC00), u'y'};
+  EXPECT_EQ(Utf16UnitsToCharacters(Unpaired, 2), 2u) << "a lone surrogate is one character";
+  EXPECT_EQ(CharactersToUtf16Units(Unpaired, 2), 2u);
+}
+
 TEST(TextFormat, FillsEachPlaceholderInOrder) {
   EXPECT_EQ(FormatText(u"Unsupported data type - %s", {u"VTYPE_R4"}), u"Unsupported data type - VTYPE_R4");
   EXPECT_EQ(FormatText(u"%s=%s, 100%%", {u"a", u"b"}), u"a=b, 100%");

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/Text.h"
+
 namespace testsupport {
 
 LocalDateTime MakeTime(int Year, int Month, int Day, int Hour, int Minute, int Second, int Millisecond) {
@@ -15,6 +17,17 @@ LocalDateTime MakeTime(int Year, int Month, int Day, int Hour, int Minute, int S
   Time.Second = Second;
   Time.Millisecond = Millisecond;
   return Time;
+}
+
+std::filesystem::path BuildMachinePath(const std::string& Utf8Path) {
+  std::u16string Path = FromUtf8(Utf8Path);
+#ifdef _WIN32
+  if (!Path.empty() && Path.front() == u'/') Path = u"Z:" + Path;
+  for (auto& C : Path) {
+    if (C == u'/') C = u'\\';
+  }
+#endif
+  return std::filesystem::path(Path);
 }
 
 std::string ReadFileBytes(const std::filesystem::path& File) {

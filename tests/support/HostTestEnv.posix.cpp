@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <string>
 
+#include "CommonSupport.h"
 #include "HostTestSupport.h"
 
 namespace hosttest {
@@ -28,3 +29,24 @@ void RestoreMachineDataFolder() {
 }
 
 }  // namespace hosttest
+
+namespace testsupport {
+
+const char16_t* const kViewLogWithoutDisplay =
+    u"Окно не может быть показано: нет графического дисплея (DISPLAY и WAYLAND_DISPLAY не заданы)";
+
+TNoDisplay::TNoDisplay() {
+  for (const char* Name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* Value = std::getenv(Name);
+    FSaved.emplace_back(Name, Value != nullptr ? std::optional<std::string>(Value) : std::nullopt);
+    ::unsetenv(Name);
+  }
+}
+
+TNoDisplay::~TNoDisplay() {
+  for (const auto& [Name, Value] : FSaved) {
+    if (Value) ::setenv(Name.c_str(), Value->c_str(), 1);
+  }
+}
+
+}  // namespace testsupport

@@ -1,3 +1,4 @@
+#include "CommonSupport.h"
 #include "HostTestSupport.h"
 
 namespace hosttest {
@@ -8,3 +9,15 @@ void UseTemporaryMachineDataFolder() {}
 void RestoreMachineDataFolder() {}
 
 }  // namespace hosttest
+
+namespace testsupport {
+
+// The tests other than the window tests run under Wine with no display
+// (scripts/wine-run): the window cannot be made, and Windows says why.
+const char16_t* const kViewLogWithoutDisplay = u"Cannot create the window: Invalid window handle. (1400)";
+
+// Nothing to take away here: the display is scripts/wine-run's to give.
+TNoDisplay::TNoDisplay() = default;
+TNoDisplay::~TNoDisplay() = default;
+
+}  // namespace testsupport

@@ -1,6 +1,7 @@
 #include "SimulatorSupport.h"
 
 #include <array>
+#include <vector>
 
 #include "platform/Exception.h"
 #include "platform/Text.h"

@@ -1,19 +1,16 @@
 #pragma once
 // The simulated terminal as the device tests see it: the connector's classes
 // registered for this process, the simulator's control object to choose the
-// terminal's answers and faults and to read back what the device sent, and a
-// clock that records the device's pauses instead of waiting.
+// terminal's answers and faults and to read back what the device sent.
 #include <cstdint>
 #include <string>
-#include <vector>
 
-#include "device/uDevice.h"
 #include "platform/Automation.h"
-#include "tests/support/SimulatorRegistration.h"
+#include "tools/terminal-sim/ProcessRegistration.h"
 
 namespace device_test {
 
-using testsupport::RegisterSimulator;
+using terminal_sim::RegisterSimulator;
 
 class TSimulator {
 public:
@@ -30,23 +27,6 @@ public:
 
 private:
   automation::ObjectRef FControl;
-};
-
-class TFakeClock final : public IDeviceClock {
-public:
-  uint32_t TickCount() override { return Now; }
-  void Sleep(uint32_t AMilliseconds) override {
-    Sleeps.push_back(AMilliseconds);
-    Now += AMilliseconds;
-  }
-  uint32_t SleptMs() const {
-    uint32_t Total = 0;
-    for (const uint32_t Ms : Sleeps) Total += Ms;
-    return Total;
-  }
-
-  uint32_t Now = 1000;
-  std::vector<uint32_t> Sleeps;
 };
 
 }  // namespace device_test

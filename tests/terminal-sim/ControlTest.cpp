@@ -59,10 +59,10 @@ TEST_F(ControlObject, PacketFieldsAndTheirKinds) {
   EXPECT_EQ(P->Get(u"Amount"), Value(std::u16string(u"500")));
   P->Put(u"ProcessingFlag", std::u16string(u" 104 "));
   EXPECT_EQ(automation::ToInt32(P->Get(u"ProcessingFlag")), 104);
-  EXPECT_NE(FailureOf([&] { P->Put(u"OperationCode", std::u16string(u"abc")); }).find("Type mismatch"),
+  EXPECT_NE(ToUtf8(FailureOf([&] { P->Put(u"OperationCode", std::u16string(u"abc")); })).find("Type mismatch"),
             std::string::npos);
-  EXPECT_NE(FailureOf([&] { P->Put(u"Amout", 1); }).find("Unknown name"), std::string::npos);
-  EXPECT_NE(FailureOf([&] { P->Get(u"Nothing"); }).find("Unknown name"), std::string::npos);
+  EXPECT_NE(ToUtf8(FailureOf([&] { P->Put(u"Amout", 1); })).find("Unknown name"), std::string::npos);
+  EXPECT_NE(ToUtf8(FailureOf([&] { P->Get(u"Nothing"); })).find("Unknown name"), std::string::npos);
 }
 
 TEST_F(ControlObject, LinkRefusesWhatARealConnectorRefuses) {
@@ -70,12 +70,12 @@ TEST_F(ControlObject, LinkRefusesWhatARealConnectorRefuses) {
   Value Req = Packet({{u"OperationCode", 26}}), Resp = Packet({}), Wait = 1000, Text = std::u16string(u"x");
   automation::Argument Args[] = {automation::Argument::ByRef(Req), automation::Argument::ByRef(Resp),
                                  automation::Argument::ByValue(Wait)};
-  EXPECT_NE(FailureOf([&] { Link->Call(u"Exchange", Args); }).find("InitResources"), std::string::npos);
+  EXPECT_NE(ToUtf8(FailureOf([&] { Link->Call(u"Exchange", Args); })).find("InitResources"), std::string::npos);
   Link->Call(u"InitResources", {});
   automation::Argument NotAPacket[] = {automation::Argument::ByValue(Text), automation::Argument::ByRef(Resp),
                                        automation::Argument::ByValue(Wait)};
-  EXPECT_NE(FailureOf([&] { Link->Call(u"Exchange", NotAPacket); }), "");
-  EXPECT_NE(FailureOf([&] { Link->Call(u"SetChannelTerminalParam", std::span(Args, 2)); }), "");
+  EXPECT_NE(ToUtf8(FailureOf([&] { Link->Call(u"Exchange", NotAPacket); })), "");
+  EXPECT_NE(ToUtf8(FailureOf([&] { Link->Call(u"SetChannelTerminalParam", std::span(Args, 2)); })), "");
   EXPECT_NO_THROW(Link->Call(u"Exchange", Args));
 }
 
@@ -92,7 +92,7 @@ TEST_F(ControlObject, BadSettingsChangeNothing) {
       {u"Card=AMEX", "unknown card type"},
   };
   for (const Case& C : Cases) {
-    EXPECT_NE(FailureOf([&] { Configure(C.Text); }).find(C.Message), std::string::npos) << C.Message;
+    EXPECT_NE(ToUtf8(FailureOf([&] { Configure(C.Text); })).find(C.Message), std::string::npos) << C.Message;
     EXPECT_EQ(ControlNumber(u"Delay"), 0);
   }
 }
@@ -105,7 +105,7 @@ TEST_F(ControlObject, SettingsAsProperties) {
   EXPECT_NE(Shown(u"Settings").find("Fault=Timeout\n"), std::string::npos);
   FControl->Call(u"Reset", {});
   EXPECT_EQ(Shown(u"Fault"), "None");
-  EXPECT_NE(FailureOf([&] { FControl->Put(u"LastRequest", 1); }).find("Unknown name"), std::string::npos);
+  EXPECT_NE(ToUtf8(FailureOf([&] { FControl->Put(u"LastRequest", 1); })).find("Unknown name"), std::string::npos);
 }
 
 class Files : public SimTest {

@@ -20,7 +20,7 @@ TEST_F(Faults, ConnectorClassesThatCannotBeCreated) {
   for (const Case& C : Cases) {
     Configure(C.Fault);
     SCOPED_TRACE(ToUtf8(C.Fault));
-    auto Failure = [](const char16_t* ProgId) { return FailureOf([&] { automation::CreateObject(ProgId); }); };
+    auto Failure = [](const char16_t* ProgId) { return ToUtf8(FailureOf([&] { automation::CreateObject(ProgId); })); };
     std::string PacketFailure = Failure(u"Tandemix.SAPacket");
     std::string LinkFailure = Failure(u"Tandemix.TXLink");
     EXPECT_EQ(!PacketFailure.empty(), C.PacketFails) << PacketFailure;
@@ -52,7 +52,7 @@ TEST_F(Faults, ExchangeFailures) {
     FControl->Call(u"Reset", {});
     Configure(C.Setting);
     ObjectRef Request = Packet(kSale);
-    EXPECT_NE(FailureOf([&] { Exchange(Request, C.Timeout); }).find(C.Message), std::string::npos) << C.Message;
+    EXPECT_NE(ToUtf8(FailureOf([&] { Exchange(Request, C.Timeout); })).find(C.Message), std::string::npos) << C.Message;
     EXPECT_EQ(ControlNumber(u"ExchangeCount"), 1);
     EXPECT_EQ(ControlNumber(u"JournalCount"), 0);
     EXPECT_EQ(ControlNumber(u"FreeResourcesCount"), 1);

@@ -1,7 +1,7 @@
 #include "SimTest.h"
 
 #include "platform/Text.h"
-#include "tests/support/SimulatorRegistration.h"
+#include "tools/terminal-sim/ProcessRegistration.h"
 
 namespace simtest {
 
@@ -9,8 +9,8 @@ namespace {
 
 class Registration : public ::testing::Environment {
 public:
-  void SetUp() override { ASSERT_NO_THROW(testsupport::RegisterSimulator()); }
-  void TearDown() override { testsupport::UnregisterSimulator(); }
+  void SetUp() override { ASSERT_NO_THROW(terminal_sim::RegisterSimulator()); }
+  void TearDown() override { terminal_sim::UnregisterSimulator(); }
 };
 
 const auto* const kRegistration = ::testing::AddGlobalTestEnvironment(new Registration);

@@ -1,7 +1,7 @@
 #pragma once
 // The simulator as the driver meets it: objects created by ProgID through the
 // automation layer (the provider library on Linux, the COM server on Windows),
-// registered privately for this test program (tests/support/SimulatorRegistration.h).
+// registered privately for this test program (tools/terminal-sim/ProcessRegistration.h).
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Automation.h"
+#include "tests/support/CommonSupport.h"
 
 namespace simtest {
 
@@ -41,16 +42,7 @@ protected:
   ObjectRef FControl;
 };
 
-// The failure message of Action, "" when it did not fail.
-template <typename F>
-std::string FailureOf(F&& Action) {
-  try {
-    Action();
-  } catch (const std::exception& E) {
-    return E.what();
-  }
-  return {};
-}
+using testsupport::FailureOf;
 
 }  // namespace simtest
 

@@ -4,22 +4,22 @@
 #include <filesystem>
 #include <string>
 
-#include "SimulatorRegistration.h"
+#include "tools/terminal-sim/ProcessRegistration.h"
 #include "platform/AutomationProvider.h"
 #include "platform/Text.h"
 
-namespace testsupport {
+namespace terminal_sim {
 
 namespace {
 
 constexpr const char16_t* kProgIds[] = {u"Tandemix.SAPacket", u"Tandemix.TXLink", u"Tandemix.Simulator"};
 
-// One registry per test process: CTest runs the cases as parallel processes,
+// One registry per process: CTest runs the test cases as parallel processes,
 // and the machine's registry stays untouched. It goes when the process ends.
 class TPrivateRegistry {
 public:
   TPrivateRegistry()
-      : FFolder(std::string(ORVEX_TEST_REGISTRY_PARENT) + "/" + std::to_string(static_cast<long>(::getpid()))) {
+      : FFolder(std::string(ORVEX_SIM_REGISTRY_PARENT) + "/" + std::to_string(static_cast<long>(::getpid()))) {
     ::setenv("ORVEX_AUTOMATION_REGISTRY", FFolder.c_str(), 1);
   }
   ~TPrivateRegistry() {
@@ -47,4 +47,4 @@ void UnregisterSimulatorClasses() {
   for (const char16_t* ProgId : kProgIds) automation::UnregisterClass(ProgId);
 }
 
-}  // namespace testsupport
+}  // namespace terminal_sim

@@ -1,8 +1,8 @@
-#include "SimulatorRegistration.h"
+#include "tools/terminal-sim/ProcessRegistration.h"
 
 #include <mutex>
 
-namespace testsupport {
+namespace terminal_sim {
 
 namespace {
 
@@ -25,4 +25,4 @@ void UnregisterSimulator() {
   Registered = false;
 }
 
-}  // namespace testsupport
+}  // namespace terminal_sim

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "SimulatorRegistration.h"
+#include "tools/terminal-sim/ProcessRegistration.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
 
-namespace testsupport {
+namespace terminal_sim {
 
 namespace {
 
@@ -21,7 +21,7 @@ std::wstring ServerPath() {
   return Path;
 }
 
-// One of the server's own registration entries, inside the test's own Wine
+// One of the server's own registration entries, inside the build's own Wine
 // prefix. The server stays loaded, as COM keeps it once it has created objects.
 void CallServer(const char* Entry) {
   const HMODULE Server = ::LoadLibraryW(ServerPath().c_str());
@@ -39,4 +39,4 @@ void RegisterSimulatorClasses() { CallServer("DllRegisterServer"); }
 
 void UnregisterSimulatorClasses() { CallServer("DllUnregisterServer"); }
 
-}  // namespace testsupport
+}  // namespace terminal_sim

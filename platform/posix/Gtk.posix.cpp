@@ -1,0 +1,156 @@
+#include "platform/posix/Gtk.posix.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "platform/Exception.h"
+#include "platform/Resources.h"
+#include "platform/Text.h"
+
+namespace os::gtk {
+
+namespace {
+
+[[noreturn]] void RaiseNoWindow(std::u16string_view Reason) {
+  throw Exception(u"Окно не может быть показано: " + std::u16string(Reason));
+}
+
+bool IsLoaded(const char* LibraryName) {
+  void* Handle = ::dlopen(LibraryName, RTLD_NOLOAD | RTLD_LAZY);
+  if (Handle == nullptr) return false;
+  ::dlclose(Handle);
+  return true;
+}
+
+// GTK cannot be unloaded safely (its types, threads and display connection
+// stay registered with GLib): once loaded it stays for the process's life.
+void* LoadLibrary(const char* LibraryName) {
+  if (IsLoaded(kGtk2Library)) RaiseNoWindow(u"в процессе уже загружена библиотека GTK 2 (libgtk-x11-2.0.so.0)");
+  void* Handle = ::dlopen(LibraryName, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  if (Handle == nullptr) {
+    RaiseNoWindow(u"библиотека GTK 3 (" + FromUtf8(LibraryName) + u") не установлена");
+  }
+  return Handle;
+}
+
+template <typename Pointer>
+void Resolve(void* Library, const char* LibraryName, const char* Name, Pointer& Function) {
+  Function = reinterpret_cast<Pointer>(::dlsym(Library, Name));
+  if (Function == nullptr) {
+    RaiseNoWindow(u"в библиотеке " + FromUtf8(LibraryName) + u" нет функции " + FromUtf8(Name));
+  }
+}
+
+TGtkApi LoadApi(const char* LibraryName) {
+  void* Library = LoadLibrary(LibraryName);
+  TGtkApi Api;
+#define ORVEX_GTK_RESOLVE(Name) Resolve(Library, LibraryName, #Name, Api.Name);
+  ORVEX_GTK_FUNCTIONS(ORVEX_GTK_RESOLVE)
+#undef ORVEX_GTK_RESOLVE
+  return Api;
+}
+
+bool HasDisplayVariable() {
+  for (const char* Name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* Value = std::getenv(Name);
+    if (Value != nullptr && *Value != '\0') return true;
+  }
+  return false;
+}
+
+// The host's GTK, when it has one, is already initialised with its display;
+// otherwise GTK is initialised here, leaving the host's locale as it is.
+void OpenDisplay(const TGtkApi& Gtk) {
+  if (Gtk.gdk_display_get_default() != nullptr) return;
+  if (!HasDisplayVariable()) RaiseNoWindow(u"нет графического дисплея (DISPLAY и WAYLAND_DISPLAY не заданы)");
+  Gtk.gtk_disable_setlocale();
+  if (!Gtk.gtk_init_check(nullptr, nullptr)) RaiseNoWindow(u"не удалось подключиться к графическому дисплею");
+}
+
+struct TModalLoop {
+  const TGtkApi& Gtk;
+  GMainLoop* Loop;
+};
+
+void QuitLoopWhenDestroyed(GtkWidget*, gpointer Data) {
+  const auto* Modal = static_cast<TModalLoop*>(Data);
+  Modal->Gtk.g_main_loop_quit(Modal->Loop);
+}
+
+gboolean CloseOnEscape(GtkWidget* Window, GdkEventKey* Event, gpointer Data) {
+  if (Event->keyval != GDK_KEY_Escape) return FALSE;
+  static_cast<TModalLoop*>(Data)->Gtk.gtk_window_close(reinterpret_cast<GtkWindow*>(Window));
+  return TRUE;
+}
+
+}  // namespace
+
+TGtkApi OpenGtk(const char* LibraryName) {
+  TGtkApi Gtk = LoadApi(LibraryName);
+  OpenDisplay(Gtk);
+  return Gtk;
+}
+
+GtkWindow* ActiveHostWindow(const TGtkApi& Gtk) {
+  GList* Windows = Gtk.gtk_window_list_toplevels();
+  GtkWindow* Active = nullptr;
+  for (GList* Item = Windows; Item != nullptr && Active == nullptr; Item = Item->next) {
+    auto* Window = static_cast<GtkWindow*>(Item->data);
+    if (Gtk.gtk_window_is_active(Window)) Active = Window;
+  }
+  Gtk.g_list_free(Windows);
+  return Active;
+}
+
+void RunModal(const TGtkApi& Gtk, GtkWindow* Window) {
+  if (GtkWindow* Host = ActiveHostWindow(Gtk)) {
+    Gtk.gtk_window_set_transient_for(Window, Host);
+    Gtk.gtk_window_set_position(Window, GTK_WIN_POS_CENTER_ON_PARENT);
+  } else {
+    Gtk.gtk_window_set_position(Window, GTK_WIN_POS_CENTER);
+  }
+  Gtk.gtk_window_set_modal(Window, TRUE);
+  TModalLoop Modal{Gtk, Gtk.g_main_loop_new(nullptr, FALSE)};
+  Connect(Gtk, Window, "destroy", &QuitLoopWhenDestroyed, &Modal);
+  Connect(Gtk, Window, "key-press-event", &CloseOnEscape, &Modal);
+  Gtk.gtk_widget_show_all(reinterpret_cast<GtkWidget*>(Window));
+  Gtk.g_main_loop_run(Modal.Loop);
+  Gtk.g_main_loop_unref(Modal.Loop);
+}
+
+double ScreenDpi(const TGtkApi& Gtk) {
+  constexpr double kDefaultDpi = 96.0;
+  GdkScreen* Screen = Gtk.gdk_screen_get_default();
+  const double Dpi = Screen != nullptr ? Gtk.gdk_screen_get_resolution(Screen) : -1.0;
+  return Dpi > 0.0 ? Dpi : kDefaultDpi;
+}
+
+void SetProjectIcon(const TGtkApi& Gtk, GtkWindow* Window) {
+  const std::optional<std::string_view> Picture = resources::FindData(kProjectIconResource);
+  if (!Picture) return;
+  GdkPixbufLoader* Loader = Gtk.gdk_pixbuf_loader_new();
+  GError* Error = nullptr;
+  const auto* Bytes = reinterpret_cast<const guchar*>(Picture->data());
+  // A loader is closed whatever happened; a picture that does not decode
+  // leaves the desktop's default icon.
+  const bool Written = Gtk.gdk_pixbuf_loader_write(Loader, Bytes, Picture->size(), &Error);
+  const bool Closed = Gtk.gdk_pixbuf_loader_close(Loader, Written ? &Error : nullptr);
+  GdkPixbuf* Icon = Written && Closed ? Gtk.gdk_pixbuf_loader_get_pixbuf(Loader) : nullptr;
+  if (Icon != nullptr) Gtk.gtk_window_set_icon(Window, Icon);
+  if (Error != nullptr) Gtk.g_error_free(Error);
+  Gtk.g_object_unref(Loader);
+}
+
+void ShowErrorDialog(const TGtkApi& Gtk, GtkWindow* Parent, std::u16string_view Message) {
+  GtkWidget* Dialog =
+      Gtk.gtk_message_dialog_new(Parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+                                 GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s", ToUtf8(Message).c_str());
+  Gtk.gtk_window_set_title(reinterpret_cast<GtkWindow*>(Dialog), "Ошибка");
+  Gtk.gtk_dialog_run(reinterpret_cast<GtkDialog*>(Dialog));
+  Gtk.gtk_widget_destroy(Dialog);
+}
+
+}  // namespace os::gtk
