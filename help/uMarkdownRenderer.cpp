@@ -71,6 +71,33 @@ void AttachExtension(cmark_parser* Parser, const char* Name) {
   cmark_parser_attach_syntax_extension(Parser, Extension);
 }
 
+// The folder of the last page handed to the desktop's browser. The browser
+// reads the page after ShowHelp has returned, so the folder stays until the
+// next render or until the library is unloaded (this object's destructor).
+class TFolderKeptForBrowser {
+public:
+  ~TFolderKeptForBrowser() { Release(); }
+  void Keep(std::u16string Path) noexcept {
+    const std::lock_guard Lock(FMutex);
+    help::DeleteFolderTree(FPath);
+    FPath = std::move(Path);
+  }
+  void Release() noexcept {
+    const std::lock_guard Lock(FMutex);
+    help::DeleteFolderTree(FPath);
+    FPath.clear();
+  }
+
+private:
+  std::mutex FMutex;
+  std::u16string FPath;
+};
+
+TFolderKeptForBrowser& FolderKeptForBrowser() {
+  static TFolderKeptForBrowser Kept;
+  return Kept;
+}
+
 // The archive's bytes are limited like what they unpack to.
 constexpr std::size_t kMaxArchiveBytes = TMarkdownRenderer::kMaxUnpackedBytes;
 
@@ -82,9 +109,15 @@ TMarkdownRenderer::TMarkdownRenderer(std::u16string ASourceName, TSourceLookup A
   help::CreatePrivateFolder(FTempDirectory);
 }
 
-TMarkdownRenderer::~TMarkdownRenderer() { help::DeleteFolderTree(FTempDirectory); }
+TMarkdownRenderer::~TMarkdownRenderer() {
+  if (FShownInBrowser)
+    FolderKeptForBrowser().Keep(FTempDirectory);
+  else
+    help::DeleteFolderTree(FTempDirectory);
+}
 
 void TMarkdownRenderer::Render(const std::u16string& ASourceName, const std::u16string& ACaption) {
+  FolderKeptForBrowser().Release();
   if (!SourceExist(ASourceName)) RaiseSourceMissing(ASourceName);
   TMarkdownRenderer Renderer(ASourceName);
   Renderer.Render(ACaption);
@@ -96,7 +129,7 @@ bool TMarkdownRenderer::SourceExist() const { return FLookup(FSourceName).has_va
 
 std::u16string TMarkdownRenderer::Render(const std::u16string& ACaption) {
   const std::u16string PagePath = RenderPage();
-  os::ShowDocumentWindow(PagePath, ACaption);
+  FShownInBrowser = os::ShowDocumentWindow(PagePath, ACaption) == os::TDocumentShown::InBrowser;
   return PagePath;
 }
 

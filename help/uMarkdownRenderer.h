@@ -18,13 +18,16 @@ public:
   // Creates the temporary folder; the sources come from the module's resources
   // unless another lookup is given.
   explicit TMarkdownRenderer(std::u16string ASourceName, TSourceLookup ALookup = {});
-  // Deletes the folder with everything in it.
+  // Deletes the folder with everything in it, unless the page went to the
+  // desktop's browser: then it stays until the next render or the library's
+  // unload.
   ~TMarkdownRenderer();
   TMarkdownRenderer(const TMarkdownRenderer&) = delete;
   TMarkdownRenderer& operator=(const TMarkdownRenderer&) = delete;
 
   // The resource, rendered and shown modally under the caption; the folder is
-  // gone when this returns or raises.
+  // gone when this returns or raises (unless the page went to the desktop's
+  // browser). Deletes the folder an earlier page left for the browser.
   static void Render(const std::u16string& ASourceName, const std::u16string& ACaption);
   static bool SourceExist(std::u16string_view ASourceName);
 
@@ -57,4 +60,5 @@ private:
   TSourceLookup FLookup;
   // The archive's entries in the archive's own order, as unpacked.
   std::vector<std::u16string> FEntryNames;
+  bool FShownInBrowser = false;
 };

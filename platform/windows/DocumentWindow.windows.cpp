@@ -5,7 +5,7 @@
 namespace os {
 
 // This build has no document window yet: the caller gets the reason, the page stays unshown.
-void ShowDocumentWindow(const std::u16string&, const std::u16string& Caption) {
+TDocumentShown ShowDocumentWindow(const std::u16string&, const std::u16string& Caption) {
   throw Exception(u"Окно \"" + Caption + u"\" недоступно в этой сборке");
 }
 
