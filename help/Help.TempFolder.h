@@ -4,6 +4,7 @@
 // name that it fills and removes whole. One implementation file per OS.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace help {
 
@@ -26,5 +27,10 @@ void WriteNewFile(const std::u16string& Path, std::string_view Bytes);
 // they point to. A piece that cannot be removed is left: this runs from
 // destructors.
 void DeleteFolderTree(const std::u16string& Path) noexcept;
+
+// Removes the files named, then the folder; the whole tree as DeleteFolderTree
+// does when the folder still holds anything else. The caller names what it
+// wrote: one system call per file instead of a walk of the folder.
+void DeleteFolderWithFiles(const std::u16string& Folder, const std::vector<std::u16string>& Files) noexcept;
 
 }  // namespace help

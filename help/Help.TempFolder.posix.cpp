@@ -4,6 +4,7 @@
 #include <ftw.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -88,6 +89,15 @@ void DeleteFolderTree(const std::u16string& Path) noexcept {
   try {
     ::nftw(ToUtf8(Path).c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
   } catch (...) {
+  }
+}
+
+void DeleteFolderWithFiles(const std::u16string& Folder, const std::vector<std::u16string>& Files) noexcept {
+  try {
+    for (const std::u16string& File : Files) ::unlink(ToUtf8(File).c_str());
+    if (::rmdir(ToUtf8(Folder).c_str()) != 0) DeleteFolderTree(Folder);
+  } catch (...) {
+    DeleteFolderTree(Folder);
   }
 }
 

@@ -60,4 +60,13 @@ void DeleteFolderTree(const std::u16string& Path) noexcept {
   }
 }
 
+void DeleteFolderWithFiles(const std::u16string& Folder, const std::vector<std::u16string>& Files) noexcept {
+  try {
+    for (const std::u16string& File : Files) ::DeleteFileW(ToWide(File).c_str());
+    if (!::RemoveDirectoryW(ToWide(Folder).c_str())) DeleteFolderTree(Folder);
+  } catch (...) {
+    DeleteFolderTree(Folder);
+  }
+}
+
 }  // namespace help

@@ -11,7 +11,6 @@
 #include "help/HelpArchive.h"
 #include "platform/DocumentWindow.h"
 #include "platform/Exception.h"
-#include "platform/Files.h"
 #include "platform/Os.h"
 #include "platform/Resources.h"
 #include "platform/Text.h"
@@ -113,7 +112,7 @@ TMarkdownRenderer::~TMarkdownRenderer() {
   if (FShownInBrowser)
     FolderKeptForBrowser().Keep(FTempDirectory);
   else
-    help::DeleteFolderTree(FTempDirectory);
+    help::DeleteFolderWithFiles(FTempDirectory, FWrittenFiles);
 }
 
 void TMarkdownRenderer::Render(const std::u16string& ASourceName, const std::u16string& ACaption) {
@@ -135,10 +134,12 @@ std::u16string TMarkdownRenderer::Render(const std::u16string& ACaption) {
 
 std::u16string TMarkdownRenderer::RenderPage() {
   ExtractArchive(SaveArchive());
-  const std::u16string MarkdownPath = FindFileByExt(kMarkdownExt);
+  const help::TArchiveEntry* Markdown = FindFileByExt(kMarkdownExt);
   // "Mardown", spelt so: the host shows this text and callers match it; keep it.
-  if (MarkdownPath.empty()) throw Exception(std::u16string(u"Mardown file not found"));
-  return WriteHtmlPage(MarkdownToHtml(ReadTextFile(MarkdownPath)), FindFileByExt(kStylesheetExt));
+  if (Markdown == nullptr) throw Exception(std::u16string(u"Mardown file not found"));
+  const help::TArchiveEntry* Stylesheet = FindFileByExt(kStylesheetExt);
+  return WriteHtmlPage(MarkdownToHtml(ReadTextFile(*Markdown)),
+                       Stylesheet == nullptr ? std::u16string_view() : BareFileName(Stylesheet->Name));
 }
 
 std::u16string TMarkdownRenderer::PathInFolder(std::u16string_view Name) const {
@@ -148,71 +149,77 @@ std::u16string TMarkdownRenderer::PathInFolder(std::u16string_view Name) const {
   return Path;
 }
 
-std::u16string TMarkdownRenderer::SaveArchive() {
+// Named before it is made, so that even a half-written file is removed with the folder.
+void TMarkdownRenderer::WriteFileInFolder(const std::u16string& Path, std::string_view Bytes) {
+  FWrittenFiles.push_back(Path);
+  help::WriteNewFile(Path, Bytes);
+}
+
+// The archive is written as it is carried and unpacked from the same bytes.
+std::string_view TMarkdownRenderer::SaveArchive() {
   const std::optional<std::string_view> Bytes = FLookup(FSourceName);
   if (!Bytes) RaiseSourceMissing(FSourceName);
-  const std::u16string Path = PathInFolder(kArchiveFileName);
-  help::WriteNewFile(Path, *Bytes);
-  return Path;
+  if (Bytes->size() > kMaxArchiveBytes) throw Exception(u"The archive \"" + FSourceName + u"\" is too large");
+  WriteFileInFolder(PathInFolder(kArchiveFileName), *Bytes);
+  return *Bytes;
 }
 
 // Every name is checked before anything is written, so a refused archive
 // leaves no part of itself behind.
-void TMarkdownRenderer::ExtractArchive(const std::u16string& ArchivePath) {
-  const std::vector<help::TArchiveEntry> Entries =
-      help::ReadArchive(os::ReadWholeFile(ArchivePath, kMaxArchiveBytes), {kMaxUnpackedBytes, kMaxEntries});
+void TMarkdownRenderer::ExtractArchive(std::string_view Zip) {
+  std::vector<help::TArchiveEntry> Entries = help::ReadArchive(Zip, {kMaxUnpackedBytes, kMaxEntries});
   for (const help::TArchiveEntry& Entry : Entries) help::CheckEntryName(Entry.Name);
-  FEntryNames.clear();
-  for (const help::TArchiveEntry& Entry : Entries) {
+  FEntries.clear();
+  for (help::TArchiveEntry& Entry : Entries) {
     if (Entry.Name.ends_with(u'/')) {
       os::CreateDirectories(PathInFolder(Entry.Name.substr(0, Entry.Name.size() - 1)));
       continue;
     }
     const std::u16string Path = PathInFolder(Entry.Name);
-    os::CreateDirectories(Path.substr(0, Path.find_last_of(os::PathSeparator())));
-    help::WriteNewFile(Path, Entry.Bytes);
-    FEntryNames.push_back(Entry.Name);
+    if (Entry.Name.find(u'/') != std::u16string::npos)
+      os::CreateDirectories(Path.substr(0, Path.find_last_of(os::PathSeparator())));
+    WriteFileInFolder(Path, Entry.Bytes);
+    FEntries.push_back(std::move(Entry));
   }
 }
 
 // In the archive's order, not the file system's: the first document is the manual.
-std::u16string TMarkdownRenderer::FindFileByExt(std::u16string_view Ext) const {
-  for (const std::u16string& Name : FEntryNames)
-    if (EndsWithIgnoringCase(Name, Ext)) return PathInFolder(Name);
-  return {};
+const help::TArchiveEntry* TMarkdownRenderer::FindFileByExt(std::u16string_view Ext) const {
+  for (const help::TArchiveEntry& Entry : FEntries)
+    if (EndsWithIgnoringCase(Entry.Name, Ext)) return &Entry;
+  return nullptr;
 }
 
-std::u16string TMarkdownRenderer::ReadTextFile(const std::u16string& Path) {
-  return FromBomText(os::ReadWholeFile(Path, kMaxUnpackedBytes));
-}
+std::string TMarkdownRenderer::ReadTextFile(const help::TArchiveEntry& Entry) { return Utf8OfBomText(Entry.Bytes); }
 
 // Raw HTML in a document is left out: cmark-gfm passes it through only with
 // CMARK_OPT_UNSAFE, which is never given here.
-std::u16string TMarkdownRenderer::MarkdownToHtml(std::u16string_view Markdown) {
+std::string TMarkdownRenderer::MarkdownToHtml(std::string_view Markdown) {
   RegisterMarkdownExtensions();
-  const std::string Utf8 = ToUtf8(Markdown);
   const std::unique_ptr<cmark_parser, TCmarkFree> Parser(cmark_parser_new(CMARK_OPT_DEFAULT));
   if (!Parser) throw Exception(std::u16string(u"The Markdown parser cannot be started"));
   AttachExtension(Parser.get(), "table");
   AttachExtension(Parser.get(), "autolink");
-  cmark_parser_feed(Parser.get(), Utf8.data(), Utf8.size());
+  cmark_parser_feed(Parser.get(), Markdown.data(), Markdown.size());
   const std::unique_ptr<cmark_node, TCmarkFree> Document(cmark_parser_finish(Parser.get()));
   if (!Document) throw Exception(std::u16string(u"The Markdown document cannot be parsed"));
   const std::unique_ptr<char, TCmarkFree> Html(
       cmark_render_html(Document.get(), CMARK_OPT_DEFAULT, cmark_parser_get_syntax_extensions(Parser.get())));
   if (!Html) throw Exception(std::u16string(u"The Markdown document cannot be turned into HTML"));
-  return FromUtf8(Html.get());
+  return std::string(Html.get());
 }
 
-std::u16string TMarkdownRenderer::WriteHtmlPage(std::u16string_view Html, const std::u16string& StylesheetPath) const {
-  std::u16string Page;
-  if (StylesheetPath.empty()) {
-    Page = Html;
+std::u16string TMarkdownRenderer::WriteHtmlPage(std::string_view Html, std::u16string_view StylesheetName) {
+  std::string Page(kUtf8Bom);
+  if (StylesheetName.empty()) {
+    Page += Html;
   } else {
-    Page = u"<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<link href=\"" + std::u16string(BareFileName(StylesheetPath)) +
-           u"\" rel=\"stylesheet\">\r\n</head>\r\n<body>\r\n" + std::u16string(Html) + u"\r\n</body>\r\n</html>";
+    Page += "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<link href=\"" + ToUtf8(StylesheetName) +
+            "\" rel=\"stylesheet\">\r\n</head>\r\n<body>\r\n";
+    Page += Html;
+    Page += "\r\n</body>\r\n</html>";
   }
   const std::u16string Path = PathInFolder(kPageFileName);
-  help::WriteNewFile(Path, std::string(kUtf8Bom) + ToUtf8(Page));
+  WriteFileInFolder(Path, Page);
   return Path;
 }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "help/HelpArchive.h"
+
 // Where the archive's bytes come from: the module's resources, or a test's own.
 using TSourceLookup = std::function<std::optional<std::string_view>(std::u16string_view Name)>;
 
@@ -48,17 +50,21 @@ public:
 
 private:
   std::u16string PathInFolder(std::u16string_view Name) const;
-  std::u16string SaveArchive();
-  void ExtractArchive(const std::u16string& ArchivePath);
-  std::u16string FindFileByExt(std::u16string_view Ext) const;
-  static std::u16string ReadTextFile(const std::u16string& Path);
-  static std::u16string MarkdownToHtml(std::u16string_view Markdown);
-  std::u16string WriteHtmlPage(std::u16string_view Html, const std::u16string& StylesheetPath) const;
+  void WriteFileInFolder(const std::u16string& Path, std::string_view Bytes);
+  std::string_view SaveArchive();
+  void ExtractArchive(std::string_view Zip);
+  const help::TArchiveEntry* FindFileByExt(std::u16string_view Ext) const;
+  static std::string ReadTextFile(const help::TArchiveEntry& Entry);
+  static std::string MarkdownToHtml(std::string_view Markdown);
+  std::u16string WriteHtmlPage(std::string_view Html, std::u16string_view StylesheetName);
 
   std::u16string FSourceName;
   std::u16string FTempDirectory;
   TSourceLookup FLookup;
-  // The archive's entries in the archive's own order, as unpacked.
-  std::vector<std::u16string> FEntryNames;
+  // The archive's files in the archive's own order, as unpacked: the page is
+  // made from these bytes rather than from the files read back.
+  std::vector<help::TArchiveEntry> FEntries;
+  // Every file written into the folder, for its removal.
+  std::vector<std::u16string> FWrittenFiles;
   bool FShownInBrowser = false;
 };

@@ -141,14 +141,14 @@ std::u16string FromUtf16Bytes(std::string_view Bytes, bool BigEndian) {
 
 }  // namespace
 
-std::u16string FromBomText(std::string_view Bytes) {
+std::string Utf8OfBomText(std::string_view Bytes) {
   constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
   constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
   constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
-  if (Bytes.starts_with(kUtf8Bom)) return FromUtf8(Bytes.substr(kUtf8Bom.size()));
-  if (Bytes.starts_with(kUtf16LeBom)) return FromUtf16Bytes(Bytes.substr(kUtf16LeBom.size()), false);
-  if (Bytes.starts_with(kUtf16BeBom)) return FromUtf16Bytes(Bytes.substr(kUtf16BeBom.size()), true);
-  return FromUtf8(Bytes);
+  if (Bytes.starts_with(kUtf16LeBom)) return ToUtf8(FromUtf16Bytes(Bytes.substr(kUtf16LeBom.size()), false));
+  if (Bytes.starts_with(kUtf16BeBom)) return ToUtf8(FromUtf16Bytes(Bytes.substr(kUtf16BeBom.size()), true));
+  if (Bytes.starts_with(kUtf8Bom)) Bytes.remove_prefix(kUtf8Bom.size());
+  return std::string(Bytes);
 }
 
 std::size_t Utf16UnitsToCharacters(std::u16string_view Text, std::size_t Units) noexcept {

@@ -26,9 +26,10 @@ inline constexpr uint32_t kCodePageCyrillicAnsi = 1251;
 inline constexpr uint32_t kCodePageCyrillicOem = 866;
 
 // Text whose byte-order mark names its encoding: UTF-8 (EF BB BF), UTF-16 LE
-// (FF FE) or UTF-16 BE (FE FF), decoded without the mark; UTF-8 when it has
-// none. Raises an Exception for UTF-16 of an odd number of bytes.
-std::u16string FromBomText(std::string_view Bytes);
+// (FF FE) or UTF-16 BE (FE FF), as UTF-8 without the mark; UTF-8 when it has
+// none, passed on as it is (whoever reads it next replaces what is not UTF-8).
+// Raises an Exception for UTF-16 of an odd number of bytes.
+std::string Utf8OfBomText(std::string_view Bytes);
 
 // A position in Text counted in UTF-16 code units (this library's count) and
 // the same position counted in characters, as toolkits count them (an unpaired

@@ -79,7 +79,7 @@ bool MentionsName(std::u16string_view Text, std::u16string_view Name) {
 TEST(Manual, EveryExportedMethodAndPropertyIsDocumented) {
   std::u16string Documents;
   for (const help::TArchiveEntry& Entry : help::ReadArchive(HelpArchive(), {1u << 24, 16}))
-    if (Entry.Name.ends_with(u".md")) Documents += FromBomText(Entry.Bytes) + u"\n";
+    if (Entry.Name.ends_with(u".md")) Documents += FromUtf8(Utf8OfBomText(Entry.Bytes)) + u"\n";
   std::vector<std::u16string_view> Names;
   ForEachExport(TDriver::Exports(), &TExportTable::Methods, [&](const TExportMethod& M) { Names.push_back(M.Name); });
   ForEachExport(TDriver::Exports(), &TExportTable::Props, [&](const TExportProp& P) { Names.push_back(P.Name); });
