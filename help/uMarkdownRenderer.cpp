@@ -9,7 +9,7 @@
 
 #include "help/Help.TempFolder.h"
 #include "help/HelpArchive.h"
-#include "platform/DocumentWindow.h"
+#include "help/ufmDocView.h"
 #include "platform/Exception.h"
 #include "platform/Os.h"
 #include "platform/Resources.h"
@@ -128,7 +128,7 @@ bool TMarkdownRenderer::SourceExist() const { return FLookup(FSourceName).has_va
 
 std::u16string TMarkdownRenderer::Render(const std::u16string& ACaption) {
   const std::u16string PagePath = RenderPage();
-  FShownInBrowser = os::ShowDocumentWindow(PagePath, ACaption) == os::TDocumentShown::InBrowser;
+  FShownInBrowser = TfrmDocView(PagePath, ACaption).ShowModal() == os::TDocumentShown::InBrowser;
   return PagePath;
 }
 
