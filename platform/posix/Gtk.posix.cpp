@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -18,17 +19,10 @@ namespace {
   throw Exception(u"Окно не может быть показано: " + std::u16string(Reason));
 }
 
-bool IsLoaded(const char* LibraryName) {
-  void* Handle = ::dlopen(LibraryName, RTLD_NOLOAD | RTLD_LAZY);
-  if (Handle == nullptr) return false;
-  ::dlclose(Handle);
-  return true;
-}
-
 // GTK cannot be unloaded safely (its types, threads and display connection
 // stay registered with GLib): once loaded it stays for the process's life.
 void* LoadLibrary(const char* LibraryName) {
-  if (IsLoaded(kGtk2Library)) RaiseNoWindow(u"в процессе уже загружена библиотека GTK 2 (libgtk-x11-2.0.so.0)");
+  if (IsLibraryLoaded(kGtk2Library)) RaiseNoWindow(u"в процессе уже загружена библиотека GTK 2 (libgtk-x11-2.0.so.0)");
   void* Handle = ::dlopen(LibraryName, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (Handle == nullptr) {
     RaiseNoWindow(u"библиотека GTK 3 (" + FromUtf8(LibraryName) + u") не установлена");
@@ -86,7 +80,47 @@ gboolean CloseOnEscape(GtkWidget* Window, GdkEventKey* Event, gpointer Data) {
   return TRUE;
 }
 
+// Takes the message out of a GError and frees it.
+std::u16string MessageOf(const TGtkApi& Gtk, GError* Error) {
+  std::u16string Message = FromUtf8(Error != nullptr && Error->message != nullptr ? Error->message : "");
+  if (Error != nullptr) Gtk.g_error_free(Error);
+  return Message;
+}
+
 }  // namespace
+
+bool IsLibraryLoaded(const char* LibraryName) {
+  void* Handle = ::dlopen(LibraryName, RTLD_NOLOAD | RTLD_LAZY);
+  if (Handle == nullptr) return false;
+  ::dlclose(Handle);
+  return true;
+}
+
+std::string FileUri(const TGtkApi& Gtk, const std::u16string& Path) {
+  GError* Error = nullptr;
+  gchar* Uri = Gtk.g_filename_to_uri(ToUtf8(Path).c_str(), nullptr, &Error);
+  if (Uri == nullptr) throw Exception(u"Путь " + Path + u" не переводится в адрес file: " + MessageOf(Gtk, Error));
+  std::string Result(Uri);
+  Gtk.g_free(Uri);
+  return Result;
+}
+
+std::u16string PathOfFileUri(const TGtkApi& Gtk, const std::string& Uri) {
+  // GLib refuses a file: URI with a query or a fragment; they name no other file.
+  const std::string Document = Uri.substr(0, Uri.find_first_of("?#"));
+  gchar* Path = Gtk.g_filename_from_uri(Document.c_str(), nullptr, nullptr);
+  if (Path == nullptr) return {};
+  // Dot segments name the folder they lead to, not the one they are written under.
+  std::u16string Result = FromUtf8(std::filesystem::path(Path).lexically_normal().native());
+  Gtk.g_free(Path);
+  return Result;
+}
+
+void OpenInDefaultApp(const TGtkApi& Gtk, const std::string& Uri) {
+  GError* Error = nullptr;
+  if (Gtk.g_app_info_launch_default_for_uri(Uri.c_str(), nullptr, &Error)) return;
+  throw Exception(u"Адрес " + FromUtf8(Uri) + u" не удалось открыть: " + MessageOf(Gtk, Error));
+}
 
 TGtkApi OpenGtk(const char* LibraryName) {
   TGtkApi Gtk = LoadApi(LibraryName);
@@ -126,6 +160,11 @@ double ScreenDpi(const TGtkApi& Gtk) {
   GdkScreen* Screen = Gtk.gdk_screen_get_default();
   const double Dpi = Screen != nullptr ? Gtk.gdk_screen_get_resolution(Screen) : -1.0;
   return Dpi > 0.0 ? Dpi : kDefaultDpi;
+}
+
+void SetFormDefaultSize(const TGtkApi& Gtk, GtkWindow* Window, int FormWidth, int FormHeight) {
+  const double Factor = ScreenDpi(Gtk) / kFormDpi;
+  Gtk.gtk_window_set_default_size(Window, Scaled(FormWidth, Factor), Scaled(FormHeight, Factor));
 }
 
 void SetProjectIcon(const TGtkApi& Gtk, GtkWindow* Window) {

@@ -5,6 +5,7 @@
 // call goes through the pointers of TGtkApi. Shared by every window of ours.
 #include <gtk/gtk.h>
 
+#include <string>
 #include <string_view>
 
 namespace os::gtk {
@@ -83,6 +84,7 @@ inline constexpr const char* kGtk2Library = "libgtk-x11-2.0.so.0";
   X(g_main_loop_quit)                          \
   X(g_main_loop_unref)                         \
   X(g_filename_to_uri)                         \
+  X(g_filename_from_uri)                       \
   X(g_app_info_launch_default_for_uri)
 
 struct TGtkApi {
@@ -108,6 +110,24 @@ void RunModal(const TGtkApi& Gtk, GtkWindow* Window);
 
 // The screen's resolution in dots per inch (96 where it does not say).
 double ScreenDpi(const TGtkApi& Gtk);
+
+// Our forms were drawn at 120 dpi: a window's default size is scaled from
+// there to the screen's resolution.
+inline constexpr double kFormDpi = 120.0;
+inline int Scaled(int Pixels, double Factor) { return static_cast<int>(Pixels * Factor + 0.5); }
+void SetFormDefaultSize(const TGtkApi& Gtk, GtkWindow* Window, int FormWidth, int FormHeight);
+
+// Whether a library of that file name is already in the process; loads nothing.
+bool IsLibraryLoaded(const char* LibraryName);
+
+// The file: URI of a local path; raises an Exception when it has none.
+std::string FileUri(const TGtkApi& Gtk, const std::u16string& Path);
+// The local path a file: URI names (without its query or fragment, dot
+// segments resolved); empty for any other URI.
+std::u16string PathOfFileUri(const TGtkApi& Gtk, const std::string& Uri);
+// Hands the URI to the desktop's default application for it (the browser for
+// a web page); raises an Exception with the desktop's reason when none took it.
+void OpenInDefaultApp(const TGtkApi& Gtk, const std::string& Uri);
 
 // The project's icon on the window: the icon file the Windows build carries as
 // its icon resource, embedded here as a table entry (ORVEX_RESOURCE_ICONS in

@@ -15,13 +15,13 @@ namespace os {
 namespace {
 
 using gtk::Connect;
+using gtk::Scaled;
 using gtk::TGtkApi;
 
 // The form was drawn at 120 dpi: its default size is scaled from there to the
 // screen's resolution (707 x 440 at 96 dpi). The top panel keeps the form's
 // pixel positions as they are at 96 dpi, scaled only on a denser screen, so
 // that a day file's name still fits its list.
-constexpr double kFormDpi = 120.0;
 constexpr double kPanelDpi = 96.0;
 constexpr int kFormWidth = 884;
 constexpr int kFormHeight = 550;
@@ -38,8 +38,6 @@ constexpr int kEncodingWidth = 80;
 constexpr int kTextLeftMargin = 2;
 constexpr guint kTimerIntervalMs = 1000;
 constexpr std::array kEncodingNames{"UTF-8", "ANSI", "OEM"};
-
-int Scaled(int Pixels, double Factor) { return static_cast<int>(Pixels * Factor + 0.5); }
 
 // GTK's text buffer takes no NUL character; a damaged file may hold some. The
 // replacement keeps every position the same in both counts.
@@ -107,11 +105,11 @@ public:
   void ShowError(std::u16string_view Message) override { gtk::ShowErrorDialog(FGtk, FWindow, Message); }
 
   void ExploreFolder(const std::u16string& Folder) override {
-    GError* Error = nullptr;
-    gchar* Uri = FGtk.g_filename_to_uri(ToUtf8(Folder).c_str(), nullptr, &Error);
-    if (Uri != nullptr) FGtk.g_app_info_launch_default_for_uri(Uri, nullptr, &Error);
-    if (Error != nullptr) FGtk.g_error_free(Error);
-    FGtk.g_free(Uri);
+    try {
+      gtk::OpenInDefaultApp(FGtk, gtk::FileUri(FGtk, Folder));
+    } catch (const Exception&) {
+      // A desktop without a file manager: the folder's path is in the driver's description.
+    }
   }
 
 private:
@@ -120,11 +118,11 @@ private:
   void Build() {
     FWindow = reinterpret_cast<GtkWindow*>(FGtk.gtk_window_new(GTK_WINDOW_TOPLEVEL));
     FGtk.gtk_window_set_title(FWindow, "Просмотр лога");
-    const double Dpi = gtk::ScreenDpi(FGtk);
-    FGtk.gtk_window_set_default_size(FWindow, Scaled(kFormWidth, Dpi / kFormDpi), Scaled(kFormHeight, Dpi / kFormDpi));
+    gtk::SetFormDefaultSize(FGtk, FWindow, kFormWidth, kFormHeight);
     gtk::SetProjectIcon(FGtk, FWindow);
     GtkWidget* Layout = FGtk.gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    FGtk.gtk_box_pack_start(reinterpret_cast<GtkBox*>(Layout), BuildPanel(Dpi / kPanelDpi), FALSE, FALSE, 0);
+    FGtk.gtk_box_pack_start(reinterpret_cast<GtkBox*>(Layout), BuildPanel(gtk::ScreenDpi(FGtk) / kPanelDpi), FALSE,
+                            FALSE, 0);
     FGtk.gtk_box_pack_start(reinterpret_cast<GtkBox*>(Layout), BuildTextArea(), TRUE, TRUE, 0);
     FGtk.gtk_container_add(reinterpret_cast<GtkContainer*>(FWindow), Layout);
     Connect(FGtk, FWindow, "destroy", &OnDestroyed, this);

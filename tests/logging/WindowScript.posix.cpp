@@ -85,12 +85,51 @@ std::string ActiveEntry(GtkComboBox* List) {
   return Result;
 }
 
-std::string SaveScreenshot(GtkWindow* Window, const std::string& Name) {
-  GdkWindow* Surface = gtk_widget_get_window(GTK_WIDGET(Window));
-  if (Surface == nullptr) return {};
+namespace {
+
+GdkPixbuf* ReadBack(GtkWindow* Window) {
+  GdkWindow* Surface = Window != nullptr ? gtk_widget_get_window(GTK_WIDGET(Window)) : nullptr;
+  if (Surface == nullptr) return nullptr;
   gdk_display_sync(gdk_window_get_display(Surface));
-  GdkPixbuf* Picture =
-      gdk_pixbuf_get_from_window(Surface, 0, 0, gdk_window_get_width(Surface), gdk_window_get_height(Surface));
+  return gdk_pixbuf_get_from_window(Surface, 0, 0, gdk_window_get_width(Surface), gdk_window_get_height(Surface));
+}
+
+}  // namespace
+
+double DarkPixelShare(GtkWindow* Window) {
+  GdkPixbuf* Picture = ReadBack(Window);
+  if (Picture == nullptr) return -1.0;
+  constexpr int kDarkLevel = 100;
+  const int Width = gdk_pixbuf_get_width(Picture);
+  const int Height = gdk_pixbuf_get_height(Picture);
+  const int Stride = gdk_pixbuf_get_rowstride(Picture);
+  const int Channels = gdk_pixbuf_get_n_channels(Picture);
+  const guchar* Pixels = gdk_pixbuf_read_pixels(Picture);
+  long Dark = 0;
+  for (int Y = 0; Y < Height; ++Y) {
+    for (int X = 0; X < Width; ++X) {
+      const guchar* Pixel = Pixels + Y * Stride + X * Channels;
+      if ((Pixel[0] + Pixel[1] + Pixel[2]) / 3 < kDarkLevel) ++Dark;
+    }
+  }
+  g_object_unref(Picture);
+  return Width > 0 && Height > 0 ? static_cast<double>(Dark) / (static_cast<double>(Width) * Height) : -1.0;
+}
+
+void PressKey(GtkWindow* Window, guint KeyValue) {
+  GdkWindow* Surface = gtk_widget_get_window(GTK_WIDGET(Window));
+  GdkEvent* Event = gdk_event_new(GDK_KEY_PRESS);
+  Event->key.window = GDK_WINDOW(g_object_ref(Surface));
+  Event->key.send_event = TRUE;
+  Event->key.time = GDK_CURRENT_TIME;
+  Event->key.keyval = KeyValue;
+  gdk_event_set_device(Event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_window_get_display(Surface))));
+  gtk_widget_event(GTK_WIDGET(Window), Event);
+  gdk_event_free(Event);
+}
+
+std::string SaveScreenshot(GtkWindow* Window, const std::string& Name) {
+  GdkPixbuf* Picture = ReadBack(Window);
   if (Picture == nullptr) return {};
   std::filesystem::create_directories(ORVEX_SCREENSHOT_DIR);
   const std::string Path = std::string(ORVEX_SCREENSHOT_DIR) + "/" + Name + ".png";

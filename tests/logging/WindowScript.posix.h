@@ -30,6 +30,13 @@ std::string ActiveEntry(GtkComboBox* List);
 // folder, as NAME.png; the path saved, empty when it failed.
 std::string SaveScreenshot(GtkWindow* Window, const std::string& Name);
 
+// The share (0..1) of the window's pixels, as the screen shows them, that are
+// dark enough to be text; negative when the window cannot be read back.
+double DarkPixelShare(GtkWindow* Window);
+
+// The key as the user presses it on the window (key-press-event).
+void PressKey(GtkWindow* Window, guint KeyValue);
+
 class TWindowScript {
 public:
   // A step answers true once done; it is polled until then, for at most its time.

@@ -35,6 +35,9 @@ namespace testsupport {
 const char16_t* const kViewLogWithoutDisplay =
     u"Окно не может быть показано: нет графического дисплея (DISPLAY и WAYLAND_DISPLAY не заданы)";
 
+// Both windows are GTK's: one reason for both.
+const char16_t* const kShowHelpWithoutDisplay = kViewLogWithoutDisplay;
+
 TNoDisplay::TNoDisplay() {
   for (const char* Name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
     const char* Value = std::getenv(Name);

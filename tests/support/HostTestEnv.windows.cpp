@@ -17,6 +17,7 @@ namespace testsupport {
 const char16_t* const kViewLogWithoutDisplay = u"Cannot create the window: Invalid window handle. (1400)";
 
 // Nothing to take away here: the display is scripts/wine-run's to give.
+const char16_t* const kShowHelpWithoutDisplay = u"Окно \"Справка\" недоступно в этой сборке";
 TNoDisplay::TNoDisplay() = default;
 TNoDisplay::~TNoDisplay() = default;
 
