@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "platform/AutomationProvider.h"
@@ -82,6 +83,8 @@ struct AttackCase {
   bool (*Plant)(const Places& At);
   std::u16string (*Refusal)(const Places& At);
 };
+
+void PrintTo(const AttackCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 const AttackCase kAttacks[] = {
     {"RegistryFolderWritableByAll", false, [](const Places& At) { return ::chmod(At.Registry.c_str(), 0777) == 0; },
