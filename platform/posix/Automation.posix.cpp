@@ -111,13 +111,17 @@ struct Registration {
   std::string RealProvider;  // what is loaded: the checked real path
 };
 
+std::string TrustedRegistry(const std::string& Folder) {
+  return TrustedOrRefused(Folder, os::TTrustedKind::Folder, u"The automation class registry");
+}
+
 // The registry folder as a process that may run as root may trust it, or
 // nothing when there is none (no class is registered then).
 std::optional<std::string> TrustedRegistryFolder() {
   const std::string Folder = NativeRegistryFolder();
   struct stat Info {};
   if (::stat(Folder.c_str(), &Info) != 0 && errno == ENOENT) return std::nullopt;
-  return TrustedOrRefused(Folder, os::TTrustedKind::Folder, u"The automation class registry");
+  return TrustedRegistry(Folder);
 }
 
 // The provider library registered for ProgId. A relative path would send
@@ -243,10 +247,11 @@ void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath)
                     std::u16string(ProviderPath) + u"\"");
   }
   // Exact rights whatever the umask: the folder must keep the rules a root
-  // process checks before it trusts an entry.
+  // process checks before it trusts an entry. A registry that breaks them
+  // takes no entry, which the driver would refuse anyway.
   const std::u16string Folder = RegistryFolder();
   os::CreateDirectories(Folder, kFolderMode);
-  const std::string NativeFolder = ToUtf8(Folder);
+  const std::string NativeFolder = TrustedRegistry(ToUtf8(Folder));
   const std::string Name = ToUtf8(ProgId);
   WriteEntry(NativeFolder, Name, Provider + "\n");
   RemoveEntries(NativeFolder, ProgId, Name);

@@ -134,6 +134,8 @@ TEST_F(AutomationProvider, CreationFailures) {
   automation::RegisterClass(u"Orvex.NotProvided", Provider);
   automation::RegisterClass(u"Orvex.TestBroken", Provider);
   std::ofstream(FFolder / "Orvex.Relative") << "libstore.so\n";
+  fs::permissions(FFolder / "Orvex.Relative",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
 
   const struct {
     std::u16string ProgId;

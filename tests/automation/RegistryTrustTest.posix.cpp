@@ -256,6 +256,13 @@ TEST_F(RegistryTrust, RegistrationMakesFoldersAndEntriesOnlyTheOwnerMayWrite) {
   EXPECT_NE(automation::CreateObject(kStore), nullptr);
 }
 
+TEST_F(RegistryTrust, RegistrationRefusesARegistryOthersMayWrite) {
+  ASSERT_EQ(::chmod(At.Registry.c_str(), 0777), 0);
+  EXPECT_EQ(testsupport::FailureOf([] { automation::RegisterClass(u"Orvex.Other", FromUtf8(TEST_PROVIDER_PATH)); }),
+            u"The automation class registry is refused: " + Quoted(At.Registry) + kWritable);
+  EXPECT_FALSE(fs::exists(At.Registry / "Orvex.Other"));
+}
+
 // Unregistering for one provider leaves an entry another provider installed.
 TEST_F(RegistryTrust, UnregisteringForAProviderLeavesOtherProvidersEntries) {
   automation::UnregisterClass(kStore, FromUtf8(TEST_NO_ENTRY_PATH));
