@@ -75,13 +75,17 @@ std::vector<std::string> EntriesOf(const std::string& Folder, std::u16string_vie
   return Found;
 }
 
+[[noreturn]] void RaiseRefused(const std::u16string& What, const Exception& Reason) {
+  throw Exception(What + u" is refused: " + Reason.Message());
+}
+
 // A registry entry, its folder and its provider library are trusted only as
 // os::TrustedRealPath allows; anything else is refused with the reason.
 std::string TrustedOrRefused(const std::string& Path, os::TTrustedKind Kind, const std::u16string& What) {
   try {
     return os::TrustedRealPath(Path, Kind);
   } catch (const Exception& E) {
-    throw Exception(What + u" is refused: " + E.Message());
+    RaiseRefused(What, E);
   }
 }
 
@@ -99,7 +103,7 @@ std::string ReadEntry(const std::string& Folder, const std::string& Name) {
   try {
     Content = os::ReadWholeFile(FromUtf8(Path), kEntryLimit);
   } catch (const Exception& E) {
-    throw Exception(What + u" is refused: " + E.Message());
+    RaiseRefused(What, E);
   }
   while (!Content.empty() && (Content.back() == '\n' || Content.back() == '\r')) Content.pop_back();
   return Content;
@@ -152,9 +156,9 @@ std::u16string DlError() {
 // is reachable from more than the objects it made: an exception it threw that
 // is still being handled, an object one of its objects answered, a by-reference
 // argument it wrote. Unloading it when its last object goes would leave those
-// pointing into unmapped code, so dlclose() only drops our reference.
-// The real path that was checked is what is loaded: a link on the registered
-// path that changes after the check changes nothing.
+// pointing into unmapped code, so dlclose() only drops our reference. The real
+// path that was checked is what is loaded: a link on the registered path that
+// changes after the check changes nothing.
 ProviderEntry LoadProviderEntry(const Registration& Class) {
   const std::string& Provider = Class.Provider;
   const std::u16string_view ProgId = Class.ProgId;

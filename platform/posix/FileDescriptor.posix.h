@@ -44,11 +44,10 @@ bool IsTrustedOwner(uid_t Owner) noexcept;
 // other user who could write one of them could swap what lies below. A folder
 // above the final entry may be open to all when it is sticky (like /tmp, and
 // owned as above): there only an entry's owner may rename or remove it. The
-// final entry
-// itself gets no such allowance and must be of the Kind asked for, so nothing
-// but a regular file is ever opened as one. Answers the real path, which is
-// what the caller must then open; raises an Exception naming the path, the
-// component and the rule it breaks.
+// final entry itself gets no such allowance and must be of the Kind asked for,
+// so nothing but a regular file is ever opened as one. Answers the real path,
+// which is what the caller must then open; raises an Exception naming the
+// path, the component and the rule it breaks.
 enum class TTrustedKind { Folder, RegularFile };
 std::string TrustedRealPath(const std::string& Path, TTrustedKind Kind);
 
