@@ -35,8 +35,17 @@ std::u16string RegistryFolder();
 // another case; the folder is created when missing. A ProgID that cannot be a
 // file name (empty, a leading dot, a slash or a control character) raises
 // "Invalid class string", a provider path that is not absolute raises too.
-// Unregistering a class that is not registered does nothing.
+// Unregistering a class that is not registered does nothing; given a provider
+// path, only entries naming that provider are removed (one installed by
+// another provider stays). The folder is made 0755 and each entry 0644,
+// whatever the umask.
+//
+// Before an entry is trusted, the folder, the entry and the provider library
+// must keep the rules of os::TrustedRealPath (platform/posix): owned by root or
+// this user and writable by nobody else, all the way up from the root; an
+// entry is a regular file of at most 8 KiB. A class that breaks one fails to be
+// created with a message naming the path and the rule.
 void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath);
-void UnregisterClass(std::u16string_view ProgId);
+void UnregisterClass(std::u16string_view ProgId, std::u16string_view OnlyOfProvider = {});
 
 }  // namespace automation

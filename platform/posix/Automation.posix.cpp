@@ -8,14 +8,17 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "platform/AutomationProvider.h"
 #include "platform/Exception.h"
+#include "platform/Files.h"
 #include "platform/Os.h"
 #include "platform/Text.h"
+#include "platform/posix/FileDescriptor.posix.h"
 
 namespace automation {
 
@@ -24,6 +27,9 @@ namespace {
 constexpr char kDefaultRegistryFolder[] = "/etc/orvex/automation";
 // Far more than any path; an entry larger than this is not ours.
 constexpr std::size_t kEntryLimit = 8192;
+// What the registration makes: nobody but the owner may change the registry.
+constexpr mode_t kFolderMode = 0755;
+constexpr mode_t kEntryMode = 0644;
 
 [[noreturn]] void RaiseInvalidClassString() { throw Exception(std::u16string(u"Invalid class string")); }
 
@@ -69,39 +75,75 @@ std::vector<std::string> EntriesOf(const std::string& Folder, std::u16string_vie
   return Found;
 }
 
-std::string ReadEntry(const std::string& Path) {
-  const int File = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (File < 0) RaiseErrno(errno, u"Cannot read the automation class entry", Path);
-  std::string Content(kEntryLimit, '\0');
-  ssize_t Length;
-  do {
-    Length = ::read(File, Content.data(), Content.size());
-  } while (Length < 0 && errno == EINTR);
-  const int ReadError = errno;
-  ::close(File);
-  if (Length < 0) RaiseErrno(ReadError, u"Cannot read the automation class entry", Path);
-  Content.resize(static_cast<std::size_t>(Length));
+[[noreturn]] void RaiseRefused(const std::u16string& What, const Exception& Reason) {
+  throw Exception(What + u" is refused: " + Reason.Message());
+}
+
+// A registry entry, its folder and its provider library are trusted only as
+// os::TrustedRealPath allows; anything else is refused with the reason.
+std::string TrustedOrRefused(const std::string& Path, os::TTrustedKind Kind, const std::u16string& What) {
+  try {
+    return os::TrustedRealPath(Path, Kind);
+  } catch (const Exception& E) {
+    RaiseRefused(What, E);
+  }
+}
+
+std::u16string ClassEntryText(std::u16string_view ProgId) {
+  return u"The entry of the automation class \"" + std::u16string(ProgId) + u"\"";
+}
+
+// The provider path the entry holds. Read from the entry's real path: a
+// regular file, never more than kEntryLimit bytes (os::ReadWholeFile opens it
+// non-blocking and refuses anything else).
+std::string ReadEntry(const std::string& Folder, const std::string& Name) {
+  const std::u16string What = ClassEntryText(FromUtf8(Name));
+  const std::string Path = TrustedOrRefused(Folder + "/" + Name, os::TTrustedKind::RegularFile, What);
+  std::string Content;
+  try {
+    Content = os::ReadWholeFile(FromUtf8(Path), kEntryLimit);
+  } catch (const Exception& E) {
+    RaiseRefused(What, E);
+  }
   while (!Content.empty() && (Content.back() == '\n' || Content.back() == '\r')) Content.pop_back();
   return Content;
 }
 
 struct Registration {
-  std::u16string ProgId;  // as registered, which may differ in case from the name asked for
-  std::string Provider;
+  std::u16string ProgId;     // as registered, which may differ in case from the name asked for
+  std::string Provider;      // as registered
+  std::string RealProvider;  // what is loaded: the checked real path
 };
+
+std::string TrustedRegistry(const std::string& Folder) {
+  return TrustedOrRefused(Folder, os::TTrustedKind::Folder, u"The automation class registry");
+}
+
+// The registry folder as a process that may run as root may trust it, or
+// nothing when there is none (no class is registered then).
+std::optional<std::string> TrustedRegistryFolder() {
+  const std::string Folder = NativeRegistryFolder();
+  struct stat Info {};
+  if (::stat(Folder.c_str(), &Info) != 0 && errno == ENOENT) return std::nullopt;
+  return TrustedRegistry(Folder);
+}
 
 // The provider library registered for ProgId. A relative path would send
 // dlopen() searching the library path, so such an entry is refused.
 Registration RegistrationOf(std::u16string_view ProgId) {
   if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
-  const std::string Folder = NativeRegistryFolder();
-  const std::vector<std::string> Entries = EntriesOf(Folder, ProgId);
+  const std::optional<std::string> Folder = TrustedRegistryFolder();
+  if (!Folder) RaiseInvalidClassString();
+  const std::vector<std::string> Entries = EntriesOf(*Folder, ProgId);
   if (Entries.empty()) RaiseInvalidClassString();
-  Registration Found{FromUtf8(Entries.front()), ReadEntry(Folder + "/" + Entries.front())};
+  Registration Found{FromUtf8(Entries.front()), ReadEntry(*Folder, Entries.front()), {}};
   if (Found.Provider.empty() || Found.Provider.front() != '/') {
     throw Exception(u"The automation class \"" + Found.ProgId + u"\" is registered with the provider \"" +
                     FromUtf8(Found.Provider) + u"\", which is not an absolute path");
   }
+  Found.RealProvider = TrustedOrRefused(
+      Found.Provider, os::TTrustedKind::RegularFile,
+      u"The automation provider \"" + FromUtf8(Found.Provider) + u"\" of the class \"" + Found.ProgId + u"\"");
   return Found;
 }
 
@@ -114,9 +156,13 @@ std::u16string DlError() {
 // is reachable from more than the objects it made: an exception it threw that
 // is still being handled, an object one of its objects answered, a by-reference
 // argument it wrote. Unloading it when its last object goes would leave those
-// pointing into unmapped code, so dlclose() only drops our reference.
-ProviderEntry LoadProviderEntry(const std::string& Provider, std::u16string_view ProgId) {
-  void* Library = ::dlopen(Provider.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+// pointing into unmapped code, so dlclose() only drops our reference. The real
+// path that was checked is what is loaded: a link on the registered path that
+// changes after the check changes nothing.
+ProviderEntry LoadProviderEntry(const Registration& Class) {
+  const std::string& Provider = Class.Provider;
+  const std::u16string_view ProgId = Class.ProgId;
+  void* Library = ::dlopen(Class.RealProvider.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (Library == nullptr) {
     throw Exception(u"Could not load the automation provider \"" + FromUtf8(Provider) + u"\" of the class \"" +
                     std::u16string(ProgId) + u"\": " + DlError());
@@ -132,10 +178,22 @@ ProviderEntry LoadProviderEntry(const std::string& Provider, std::u16string_view
   return reinterpret_cast<ProviderEntry>(Symbol);
 }
 
-// Every entry of ProgId but the one named Keep (other spellings of the same class).
-void RemoveEntries(const std::string& Folder, std::u16string_view ProgId, const std::string& Keep = {}) {
+// Whether the entry Name names Provider; an entry that cannot be read or
+// trusted names nothing.
+bool NamesProvider(const std::string& Folder, const std::string& Name, const std::string& Provider) {
+  try {
+    return ReadEntry(Folder, Name) == Provider;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+// Every entry of ProgId but the one named Keep (other spellings of the same
+// class); with OnlyOf given, only the entries that name that provider.
+void RemoveEntries(const std::string& Folder, std::u16string_view ProgId, const std::string& Keep = {},
+                   const std::string& OnlyOf = {}) {
   for (const std::string& Name : EntriesOf(Folder, ProgId)) {
-    if (Name == Keep) continue;
+    if (Name == Keep || (!OnlyOf.empty() && !NamesProvider(Folder, Name, OnlyOf))) continue;
     const std::string Path = Folder + "/" + Name;
     if (::unlink(Path.c_str()) != 0 && errno != ENOENT) {
       RaiseErrno(errno, u"Cannot remove the automation class entry", Path);
@@ -161,7 +219,8 @@ void WriteEntry(const std::string& Folder, const std::string& Name, const std::s
   if (File < 0) RaiseErrno(errno, u"Cannot create an automation class entry in", Folder);
   try {
     WriteAll(File, Content, Temporary);
-    if (::fchmod(File, 0644) != 0) RaiseErrno(errno, u"Cannot set the rights of the automation class entry", Temporary);
+    if (::fchmod(File, kEntryMode) != 0)
+      RaiseErrno(errno, u"Cannot set the rights of the automation class entry", Temporary);
     if (::close(File) != 0) RaiseErrno(errno, u"Cannot write the automation class entry", Temporary);
   } catch (...) {
     ::close(File);
@@ -191,22 +250,25 @@ void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath)
     throw Exception(u"The provider library of an automation class must be given by its absolute path, not \"" +
                     std::u16string(ProviderPath) + u"\"");
   }
+  // Exact rights whatever the umask: the folder must keep the rules a root
+  // process checks before it trusts an entry. A registry that breaks them
+  // takes no entry, which the driver would refuse anyway.
   const std::u16string Folder = RegistryFolder();
-  os::CreateDirectories(Folder);
-  const std::string NativeFolder = ToUtf8(Folder);
+  os::CreateDirectories(Folder, kFolderMode);
+  const std::string NativeFolder = TrustedRegistry(ToUtf8(Folder));
   const std::string Name = ToUtf8(ProgId);
   WriteEntry(NativeFolder, Name, Provider + "\n");
   RemoveEntries(NativeFolder, ProgId, Name);
 }
 
-void UnregisterClass(std::u16string_view ProgId) {
+void UnregisterClass(std::u16string_view ProgId, std::u16string_view OnlyOfProvider) {
   if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
-  RemoveEntries(NativeRegistryFolder(), ProgId);
+  RemoveEntries(NativeRegistryFolder(), ProgId, {}, ToUtf8(OnlyOfProvider));
 }
 
 ObjectRef CreateObject(std::u16string_view ProgId) {
   const Registration Class = RegistrationOf(ProgId);
-  const ProviderEntry Entry = LoadProviderEntry(Class.Provider, Class.ProgId);
+  const ProviderEntry Entry = LoadProviderEntry(Class);
   Object* Instance = Entry(Class.ProgId.c_str());
   if (Instance == nullptr) {
     throw Exception(u"The automation provider \"" + FromUtf8(Class.Provider) + u"\" does not provide the class \"" +

@@ -2,9 +2,11 @@
 // Descriptor-level helpers the POSIX layer and the log's own files share: an
 // owned descriptor, the owners whose entries may be trusted, files created open
 // to every user, whole writes and the advisory lock that keeps appends of
-// several processes apart.
+// several processes apart; the trust rules for files a root process loads.
 #include <sys/types.h>
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace os {
@@ -34,6 +36,24 @@ private:
 
 // Who may be trusted with a shared folder or file: this process's own user and root.
 bool IsTrustedOwner(uid_t Owner) noexcept;
+
+// What a path must be for a process that may run as root to act on it, as
+// OpenSSH's StrictModes: Path is resolved (links followed), then the real path
+// is checked from the root down. Every folder on it and the final entry must be
+// owned by root or this process's user and not writable by group or others: any
+// other user who could write one of them could swap what lies below. A folder
+// above the final entry may be open to all when it is sticky (like /tmp, and
+// owned as above): there only an entry's owner may rename or remove it. The
+// final entry itself gets no such allowance and must be of the Kind asked for,
+// so nothing but a regular file is ever opened as one. Answers the real path,
+// which is what the caller must then open; raises an Exception naming the
+// path, the component and the rule it breaks.
+enum class TTrustedKind { Folder, RegularFile };
+std::string TrustedRealPath(const std::string& Path, TTrustedKind Kind);
+
+// CreateDirectories (Os.h) where each folder made gets exactly ExactMode, whatever
+// the umask: a registry a root process trusts must not come out writable by all.
+bool CreateDirectories(const std::u16string& Path, std::optional<mode_t> ExactMode);
 
 // Opens Name (relative to the folder Folder, or to the working folder for
 // AT_FDCWD) with Flags, which hold no O_CREAT. A missing file is created with

@@ -12,7 +12,9 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <system_error>
+#include <vector>
 
 #include "platform/Exception.h"
 #include "platform/Text.h"
@@ -106,8 +108,14 @@ std::u16string ParentFolder(const std::u16string& Path) {
   return WithoutTrailingSeparators(Path.substr(0, Slash));
 }
 
-bool MakeOneDirectory(const std::u16string& Path) {
-  if (::mkdir(NativePath(Path).c_str(), 0777) == 0) return true;
+// Without ExactMode the folder gets 0777 less the umask.
+bool MakeOneDirectory(const std::u16string& Path, std::optional<mode_t> ExactMode) {
+  const std::string Native = NativePath(Path);
+  if (::mkdir(Native.c_str(), ExactMode.value_or(0777)) == 0) {
+    if (ExactMode && ::chmod(Native.c_str(), *ExactMode) != 0)
+      RaiseErrno(errno, u"Cannot set the rights of the folder " + Path);
+    return true;
+  }
   const int Code = errno;
   if (Code == EEXIST && DirectoryExists(Path)) return false;
   RaiseErrno(Code, u"Cannot create the folder " + Path);
@@ -122,13 +130,42 @@ std::string ExecutablePath() {
   return std::string(Buffer, static_cast<std::size_t>(Length));
 }
 
-std::string CanonicalPath(const char* Path) {
+std::u16string Quoted(const std::string& Path) { return u"\"" + FromUtf8(Path) + u"\""; }
+
+std::string ResolvedPath(const std::string& Path) {
   char Buffer[PATH_MAX + 1];
-  if (::realpath(Path, Buffer) == nullptr) {
+  if (::realpath(Path.c_str(), Buffer) == nullptr) {
     const int Code = errno;
-    RaiseErrno(Code, u"Cannot resolve the module path " + FromUtf8(Path));
+    RaiseErrno(Code, Quoted(Path) + u" cannot be resolved");
   }
   return Buffer;
+}
+
+// The rule Info breaks, or null. A sticky folder of a trusted owner (like /tmp)
+// may be open to all when it is above the entry asked about: there only an
+// entry's owner may rename or remove it, so what we checked stays.
+const char16_t* BrokenTrustRule(const struct stat& Info, bool IsFinal) {
+  if (!IsTrustedOwner(Info.st_uid)) return u"is owned by a user other than root and this process's user";
+  if (S_ISLNK(Info.st_mode)) return u"is a symbolic link that appeared while it was checked";
+  const bool OpenToOthers = (Info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  const bool StickyFolderAbove = !IsFinal && S_ISDIR(Info.st_mode) && (Info.st_mode & S_ISVTX) != 0;
+  if (OpenToOthers && !StickyFolderAbove) return u"is writable by group or others";
+  return nullptr;
+}
+
+const char16_t* BrokenKindRule(const struct stat& Info, TTrustedKind Kind) {
+  if (Kind == TTrustedKind::Folder && !S_ISDIR(Info.st_mode)) return u"is not a folder";
+  if (Kind == TTrustedKind::RegularFile && !S_ISREG(Info.st_mode)) return u"is not a regular file";
+  return nullptr;
+}
+
+// The real path and every folder above it, from the root down.
+std::vector<std::string> PathAndFoldersAbove(const std::string& RealPath) {
+  std::vector<std::string> Components{"/"};
+  for (std::size_t Slash = RealPath.find('/', 1); Slash != std::string::npos; Slash = RealPath.find('/', Slash + 1))
+    Components.push_back(RealPath.substr(0, Slash));
+  if (RealPath != "/") Components.push_back(RealPath);
+  return Components;
 }
 
 // A lock held by another process for longer than this is taken as a stuck or
@@ -186,12 +223,14 @@ char16_t PathSeparator() noexcept { return u'/'; }
 
 bool DirectoryExists(const std::u16string& Path) { return IsDirectory(NativePath(Path)); }
 
-bool CreateDirectories(const std::u16string& Path) {
+bool CreateDirectories(const std::u16string& Path) { return CreateDirectories(Path, std::nullopt); }
+
+bool CreateDirectories(const std::u16string& Path, std::optional<mode_t> ExactMode) {
   const std::u16string Folder = WithoutTrailingSeparators(Path);
   if (Folder.empty() || DirectoryExists(Folder)) return false;
   const std::u16string Parent = ParentFolder(Folder);
-  if (!Parent.empty()) CreateDirectories(Parent);
-  return MakeOneDirectory(Folder);
+  if (!Parent.empty()) CreateDirectories(Parent, ExactMode);
+  return MakeOneDirectory(Folder, ExactMode);
 }
 
 AppendResult AppendToFile(const std::u16string& Path, std::string_view Bytes) {
@@ -214,12 +253,31 @@ std::u16string ModuleFilePath(const void* Address) {
     throw Exception(std::string_view("The address belongs to no loaded module"));
   // The program itself has no name in the loader's list; dladdr would give argv[0].
   if (Module->l_name == nullptr || Module->l_name[0] == '\0') return FromUtf8(ExecutablePath());
-  return FromUtf8(CanonicalPath(Module->l_name));
+  return FromUtf8(ResolvedPath(Module->l_name));
 }
 
 void RaiseLastOsError(std::u16string_view Attempt) { RaiseErrno(errno, Attempt); }
 
 bool IsTrustedOwner(uid_t Owner) noexcept { return Owner == ::geteuid() || Owner == 0; }
+
+std::string TrustedRealPath(const std::string& Path, TTrustedKind Kind) {
+  const std::string RealPath = ResolvedPath(Path);
+  const std::u16string Named =
+      RealPath == Path ? Quoted(Path) : Quoted(Path) + u" (real path " + Quoted(RealPath) + u")";
+  for (const std::string& Component : PathAndFoldersAbove(RealPath)) {
+    const bool IsFinal = Component == RealPath;
+    const std::u16string Where = IsFinal ? Named : Named + u": the folder " + Quoted(Component);
+    struct stat Info {};
+    if (::lstat(Component.c_str(), &Info) != 0) {
+      const int Code = errno;
+      RaiseErrno(Code, Where + u" cannot be checked");
+    }
+    const char16_t* Broken = BrokenTrustRule(Info, IsFinal);
+    if (Broken == nullptr && IsFinal) Broken = BrokenKindRule(Info, Kind);
+    if (Broken != nullptr) throw Exception(Where + u" " + Broken);
+  }
+  return RealPath;
+}
 
 int OpenOrCreateShared(int Folder, const char* Name, int Flags) {
   const int Fd = ::openat(Folder, Name, Flags);

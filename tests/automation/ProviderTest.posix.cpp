@@ -134,6 +134,8 @@ TEST_F(AutomationProvider, CreationFailures) {
   automation::RegisterClass(u"Orvex.NotProvided", Provider);
   automation::RegisterClass(u"Orvex.TestBroken", Provider);
   std::ofstream(FFolder / "Orvex.Relative") << "libstore.so\n";
+  fs::permissions(FFolder / "Orvex.Relative",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
 
   const struct {
     std::u16string ProgId;
@@ -144,8 +146,8 @@ TEST_F(AutomationProvider, CreationFailures) {
       {u"../Orvex.TestStore", u"Invalid class string"},
       {std::u16string(u"Orvex.TestStore\0x", 17), u"Invalid class string"},
       {u"Orvex.Missing",
-       u"Could not load the automation provider \"/nonexistent/libmissing.so\" of the class \"Orvex.Missing\": "
-       u"/nonexistent/libmissing.so: cannot open shared object file: No such file or directory"},
+       u"The automation provider \"/nonexistent/libmissing.so\" of the class \"Orvex.Missing\" is refused: "
+       u"\"/nonexistent/libmissing.so\" cannot be resolved: No such file or directory"},
       {u"Orvex.NoEntry", u"The automation provider \"" + FromUtf8(TEST_NO_ENTRY_PATH) +
                              u"\" has no entry OrvexCreateAutomationObject: " + FromUtf8(TEST_NO_ENTRY_PATH) +
                              u": undefined symbol: OrvexCreateAutomationObject"},

@@ -22,6 +22,7 @@
 #include "platform/Exception.h"
 #include "platform/Os.h"
 #include "platform/Text.h"
+#include "tests/support/SecondUser.posix.h"
 
 namespace logtest {
 namespace {
@@ -32,26 +33,9 @@ struct stat StatOf(const fs::path& Path) {
   return Info;
 }
 
-bool RunningAsRoot() { return ::geteuid() == 0; }
-
-// In a child process: the second user when the test runs as root, otherwise
-// the test's own user.
-bool BecomeAttacker() {
-  if (!RunningAsRoot()) return true;
-  const passwd* Nobody = ::getpwnam("nobody");
-  return Nobody != nullptr && ::setgroups(0, nullptr) == 0 &&
-         ::setresgid(Nobody->pw_gid, Nobody->pw_gid, Nobody->pw_gid) == 0 &&
-         ::setresuid(Nobody->pw_uid, Nobody->pw_uid, Nobody->pw_uid) == 0;
-}
-
-// Runs Plant in a child process as the attacker, and tells whether it succeeded.
-bool AsAttacker(const std::function<bool()>& Plant) {
-  const pid_t Child = ::fork();
-  if (Child < 0) return false;
-  if (Child == 0) ::_exit(BecomeAttacker() && Plant() ? 0 : 1);
-  int Status = 0;
-  return ::waitpid(Child, &Status, 0) == Child && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
-}
+using testsupport::AsAttacker;
+using testsupport::BecomeAttacker;
+using testsupport::RunningAsRoot;
 
 // Runs one logged line in a child process that must finish within the time
 // given: a log writer that blocks on something planted would hang the host.

@@ -1,6 +1,8 @@
-// terminal-sim register [--provider PATH] | unregister
+// terminal-sim register [--provider PATH] | unregister [--provider PATH]
 // Enters the simulator's ProgIDs into the class registry (ORVEX_AUTOMATION_REGISTRY
-// or the machine-wide folder), as an in-process server registers itself.
+// or the machine-wide folder), as an in-process server registers itself, and
+// takes back only the entries that name this provider: a real connector
+// registered under the same ProgIDs stays.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -17,7 +19,7 @@ namespace {
 constexpr std::u16string_view kProgIds[] = {terminal_sim::kPacketProgId, terminal_sim::kLinkProgId,
                                             terminal_sim::kControlProgId};
 
-void Usage() { std::fputs("usage: terminal-sim register [--provider PATH] | unregister\n", stderr); }
+void Usage() { std::fputs("usage: terminal-sim register [--provider PATH] | unregister [--provider PATH]\n", stderr); }
 
 // The provider library that is built beside this program.
 std::string DefaultProvider() {
@@ -26,8 +28,12 @@ std::string DefaultProvider() {
   return (Self.parent_path() / "tandemix_sim.so").string();
 }
 
-int Register(std::string Provider) {
-  std::string Absolute = std::filesystem::absolute(Provider).lexically_normal().string();
+std::string AbsolutePath(const std::string& Provider) {
+  return std::filesystem::absolute(Provider).lexically_normal().string();
+}
+
+int Register(const std::string& Provider) {
+  const std::string Absolute = AbsolutePath(Provider);
   if (!std::filesystem::exists(Absolute)) {
     std::fprintf(stderr, "terminal-sim: no provider library at %s\n", Absolute.c_str());
     return 1;
@@ -37,8 +43,9 @@ int Register(std::string Provider) {
   return 0;
 }
 
-int Unregister() {
-  for (auto ProgId : kProgIds) automation::UnregisterClass(ProgId);
+int Unregister(const std::string& Provider) {
+  const std::u16string Absolute = FromUtf8(AbsolutePath(Provider));
+  for (auto ProgId : kProgIds) automation::UnregisterClass(ProgId, Absolute);
   std::printf("unregistered from %s\n", ToUtf8(automation::RegistryFolder()).c_str());
   return 0;
 }
@@ -48,9 +55,11 @@ int Unregister() {
 int main(int Argc, char** Argv) {
   try {
     std::string_view Command = Argc > 1 ? Argv[1] : "";
-    if (Command == "register" && Argc == 2) return Register(DefaultProvider());
-    if (Command == "register" && Argc == 4 && std::string_view(Argv[2]) == "--provider") return Register(Argv[3]);
-    if (Command == "unregister" && Argc == 2) return Unregister();
+    const bool Given = Argc == 4 && std::string_view(Argv[2]) == "--provider";
+    if (Argc != 2 && !Given) Command = "";
+    const std::string Provider = Given ? Argv[3] : DefaultProvider();
+    if (Command == "register") return Register(Provider);
+    if (Command == "unregister") return Unregister(Provider);
     Usage();
     return 2;
   } catch (...) {
