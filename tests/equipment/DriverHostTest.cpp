@@ -169,7 +169,7 @@ TEST_F(DriverHost, ActionsRunByExactNameOnly) {
       {u"viewlog", u"Action not found"},
       {u"", u"Action not found"},
       {u"ViewLog", testsupport::kViewLogWithoutDisplay},
-      {u"ShowHelp", u"Окно \"Справка\" недоступно в этой сборке"},
+      {u"ShowHelp", testsupport::kShowHelpWithoutDisplay},
   };
   const testsupport::TNoDisplay NoWindow;
   for (const auto& [Name, Message] : Cases) {

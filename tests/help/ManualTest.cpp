@@ -17,6 +17,7 @@
 #include "platform/Exception.h"
 #include "platform/Resources.h"
 #include "platform/Text.h"
+#include "tests/support/CommonSupport.h"
 
 namespace {
 
@@ -101,8 +102,8 @@ TEST(Manual, RendersWithTheStylesheetLinked) {
   EXPECT_FALSE(std::filesystem::exists(helptest::NativePath(Folder)));
 }
 
-// The help goes as far as the window, which this build does not have, or
-// stops at a missing source, and leaves nothing in the temporary folder, here
+// The help goes as far as the window, which cannot be shown here, or stops at
+// a missing source, and leaves nothing in the temporary folder, here
 // one of the test's own.
 class ScopedTemporaryFolder {
 public:
@@ -128,9 +129,10 @@ TEST(Manual, ShowingFailsWithItsMessageAndLeavesNoFolder) {
     const char16_t* Source;
     const char16_t* Message;
   } Cases[] = {
-      {u"help", u"Окно \"Справка\" недоступно в этой сборке"},
+      {u"help", testsupport::kShowHelpWithoutDisplay},
       {u"manual", u"File not found: manual"},
   };
+  const testsupport::TNoDisplay NoWindow;
   for (const auto& Case : Cases) {
     const ScopedTemporaryFolder Temporary;
     try {

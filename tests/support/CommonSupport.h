@@ -51,5 +51,7 @@ private:
   std::vector<std::pair<std::string, std::optional<std::string>>> FSaved;
 };
 extern const char16_t* const kViewLogWithoutDisplay;
+// The help's action under the same guard (its window has tests of its own, tests/help).
+extern const char16_t* const kShowHelpWithoutDisplay;
 
 }  // namespace testsupport

@@ -16,6 +16,10 @@ namespace testsupport {
 // (scripts/wine-run): the window cannot be made, and Windows says why.
 const char16_t* const kViewLogWithoutDisplay = u"Cannot create the window: Invalid window handle. (1400)";
 
+// The help's window is made as the log viewer's is, and fails the same way
+// before its browser control is asked for.
+const char16_t* const kShowHelpWithoutDisplay = kViewLogWithoutDisplay;
+
 // Nothing to take away here: the display is scripts/wine-run's to give.
 TNoDisplay::TNoDisplay() = default;
 TNoDisplay::~TNoDisplay() = default;
