@@ -35,6 +35,9 @@ namespace testsupport {
 const char16_t* const kViewLogWithoutDisplay =
     u"Окно не может быть показано: нет графического дисплея (DISPLAY и WAYLAND_DISPLAY не заданы)";
 
+// The Linux document window is still a stub that gives its reason.
+const char16_t* const kShowHelpWithoutDisplay = u"Окно \"Справка\" недоступно в этой сборке";
+
 TNoDisplay::TNoDisplay() {
   for (const char* Name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
     const char* Value = std::getenv(Name);
