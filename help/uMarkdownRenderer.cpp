@@ -15,17 +15,6 @@
 #include "platform/Resources.h"
 #include "platform/Text.h"
 
-#if defined(_WIN32) && (defined(_M_IX86) || defined(__i386__))
-#include <float.h>
-
-namespace {
-// The help window's browser control computes with the x87 exceptions masked,
-// as Windows x86 programs start; a host that unmasks them would have the
-// control fault on its first page. Masked once as the library loads.
-[[maybe_unused]] const unsigned kX87ExceptionsMasked = _control87(_MCW_EM, _MCW_EM);
-}  // namespace
-#endif
-
 namespace {
 
 constexpr std::u16string_view kArchiveFileName = u"md.zip";

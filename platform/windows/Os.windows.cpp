@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "platform/windows/FileHandle.windows.h"
 #include "platform/windows/Module.windows.h"
+#include "platform/windows/OsError.windows.h"
 
 namespace os {
 
@@ -76,8 +77,6 @@ bool IsDirectory(const std::wstring& Path) {
   return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-[[noreturn]] void RaiseOsError(DWORD Code, std::u16string_view Attempt);
-
 bool CreateFolderTree(const std::wstring& Folder) {
   if (Folder.empty() || IsDirectory(Folder)) return false;
   const std::wstring Parent = ParentFolder(Folder);
@@ -98,11 +97,6 @@ std::u16string SystemMessage(DWORD Code) {
   while (!Message.empty() && (Message.back() == u'\n' || Message.back() == u'\r' || Message.back() == u' '))
     Message.pop_back();
   return Message;
-}
-
-// Builds the message after taking the code: building it may change the last error.
-void RaiseOsError(DWORD Code, std::u16string_view Attempt) {
-  throw Exception(std::u16string(Attempt) + u": " + SystemMessage(Code) + u" (" + IntToText(Code) + u")");
 }
 
 // Deny-write sharing makes the whole append exclusive between processes.
@@ -226,6 +220,11 @@ std::u16string ModuleFilePath(const void* Address) {
   HMODULE Module = ModuleOfAddress(Address);
   if (Module == nullptr) RaiseLastOsError(u"The address belongs to no loaded module");
   return FromWide(LongPathName(ModuleFileName(Module)));
+}
+
+// Builds the message after taking the code: building it may change the last error.
+void RaiseOsError(DWORD Code, std::u16string_view Attempt) {
+  throw Exception(std::u16string(Attempt) + u": " + SystemMessage(Code) + u" (" + IntToText(Code) + u")");
 }
 
 void RaiseLastOsError(std::u16string_view Attempt) { RaiseOsError(::GetLastError(), Attempt); }

@@ -156,7 +156,7 @@ void TWindow::RunModal() {
       Close();
       continue;
     }
-    if (::IsDialogMessageW(FHandle, &Message)) continue;
+    if (ControlTakesMessage(Message) || ::IsDialogMessageW(FHandle, &Message)) continue;
     ::TranslateMessage(&Message);
     ::DispatchMessageW(&Message);
   }

@@ -114,6 +114,10 @@ protected:
 
   // The window's messages; DefWindowProc for anything not answered.
   virtual LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam);
+  // A message of the modal run before the window's own keyboard handling, for
+  // a control that keeps keys of its own (a hosted browser scrolls with the
+  // arrows and moves between links with Tab); true when it took the message.
+  virtual bool ControlTakesMessage(MSG&) noexcept { return false; }
 
 private:
   static LRESULT CALLBACK WindowProcedure(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);

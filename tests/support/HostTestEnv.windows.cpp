@@ -16,8 +16,11 @@ namespace testsupport {
 // (scripts/wine-run): the window cannot be made, and Windows says why.
 const char16_t* const kViewLogWithoutDisplay = u"Cannot create the window: Invalid window handle. (1400)";
 
+// The help's window is made as the log viewer's is, and fails the same way
+// before its browser control is asked for.
+const char16_t* const kShowHelpWithoutDisplay = kViewLogWithoutDisplay;
+
 // Nothing to take away here: the display is scripts/wine-run's to give.
-const char16_t* const kShowHelpWithoutDisplay = u"Окно \"Справка\" недоступно в этой сборке";
 TNoDisplay::TNoDisplay() = default;
 TNoDisplay::~TNoDisplay() = default;
 

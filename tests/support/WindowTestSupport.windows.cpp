@@ -90,6 +90,15 @@ DriveOutcome DriveWindow(const std::wstring& Caption, const std::function<void()
   return Outcome;
 }
 
+int ScreenDpi() {
+  HDC Screen = ::GetDC(nullptr);
+  const int Dpi = ::GetDeviceCaps(Screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, Screen);
+  return Dpi;
+}
+
+int AtDpi(int At120, int Dpi) { return ::MulDiv(At120, Dpi, 120); }
+
 std::vector<HWND> ChildrenOfClass(HWND Parent, const wchar_t* ClassName) {
   std::vector<HWND> Children;
   for (HWND Child = ::FindWindowExW(Parent, nullptr, ClassName, nullptr); Child != nullptr;

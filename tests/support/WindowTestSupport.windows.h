@@ -47,6 +47,10 @@ std::pair<DWORD, DWORD> EditSelection(HWND Edit);
 // A control's rectangle in its parent's client coordinates.
 RECT PlaceInParent(HWND Control);
 
+// The screen's dpi, and a length designed at 120 dpi in its pixels.
+int ScreenDpi();
+int AtDpi(int At120, int Dpi);
+
 // The user's pick in a drop-down list: the entry selected and the parent told
 // so (CBN_SELCHANGE), as the list does itself.
 void PickComboEntry(HWND Combo, int Index);

@@ -76,15 +76,6 @@ void SendCommand(HWND Control, WORD Code) {
                  reinterpret_cast<LPARAM>(Control));
 }
 
-int AtDpi(int At120, int Dpi) { return ::MulDiv(At120, Dpi, 120); }
-
-int ScreenDpi() {
-  HDC Screen = ::GetDC(nullptr);
-  const int Dpi = ::GetDeviceCaps(Screen, LOGPIXELSY);
-  ::ReleaseDC(nullptr, Screen);
-  return Dpi;
-}
-
 class LogViewerView : public ::testing::Test {
 protected:
   void SetUp() override {
