@@ -24,13 +24,14 @@
 #endif
 
 // The host declares counts, numbers, GetInfo, the AddError status code and the
-// allocation size as C long: 64 bits on Linux x86_64, 32 bits on Windows.
+// allocation size as C long: 64 bits on Linux x86_64, 32 bits on Linux x86 and
+// on Windows.
 using HostLong = long;
 using HostULong = unsigned long;
 #if V8_MSVC_ABI
 static_assert(sizeof(HostLong) == 4, "the Windows host's long is 32 bits");
 #else
-static_assert(sizeof(HostLong) == 8, "the Linux x86_64 host's long is 64 bits");
+static_assert(sizeof(HostLong) == sizeof(void*), "the Linux host's long is as wide as a pointer");
 #endif
 
 // Host strings are 16-bit code units on every platform.
@@ -78,7 +79,7 @@ struct V8Guid {
 };
 
 // The C library's broken-down time, as the host embeds it (56 bytes on Linux
-// x86_64 with tm_gmtoff and tm_zone, 36 bytes on Windows).
+// x86_64 with tm_gmtoff and tm_zone, 44 on Linux x86, 36 bytes on Windows).
 using TV8tm = std::tm;
 
 struct V8InterfaceRec {
@@ -138,6 +139,16 @@ static_assert(sizeof(std::tm) == 56);
 static_assert(sizeof(V8Variant) == 64);
 static_assert(offsetof(V8Variant, cbElements) == 56);
 static_assert(offsetof(V8Variant, vt) == 60);
+#elif defined(__i386__) && defined(__linux__)
+// i386 aligns 64-bit members to 4 bytes inside a record, so nothing pads the
+// 44-byte tm.
+static_assert(sizeof(std::tm) == 44);
+static_assert(sizeof(V8Variant) == 52);
+static_assert(offsetof(V8Variant, cbElements) == 44);
+static_assert(offsetof(V8Variant, vt) == 48);
+static_assert(alignof(V8Variant) == 4);
+#else
+#error "the host's value record is not declared for this target"
 #endif
 static_assert(offsetof(V8Variant, vtRecWideString.wstrLen) == sizeof(void*));
 static_assert(offsetof(V8Variant, vtRecString.strLen) == sizeof(void*));

@@ -1,5 +1,6 @@
 #include <elf.h>
 #include <fcntl.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -42,20 +43,24 @@ private:
 };
 
 constexpr unsigned char HostByteOrder = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? ELFDATA2LSB : ELFDATA2MSB;
+// A library is always of its process's class: ELF64 on x86_64, ELF32 on x86.
+using TElfHeader = ElfW(Ehdr);
+using TElfSection = ElfW(Shdr);
+constexpr unsigned char HostElfClass = sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32;
 
-bool IsReadableElf64(const Elf64_Ehdr& Header) {
-  return std::memcmp(Header.e_ident, ELFMAG, SELFMAG) == 0 && Header.e_ident[EI_CLASS] == ELFCLASS64 &&
-         Header.e_ident[EI_DATA] == HostByteOrder && Header.e_shentsize >= sizeof(Elf64_Shdr) &&
+bool IsReadableElf(const TElfHeader& Header) {
+  return std::memcmp(Header.e_ident, ELFMAG, SELFMAG) == 0 && Header.e_ident[EI_CLASS] == HostElfClass &&
+         Header.e_ident[EI_DATA] == HostByteOrder && Header.e_shentsize >= sizeof(TElfSection) &&
          Header.e_shstrndx < Header.e_shnum;
 }
 
-bool ReadSectionHeader(const TBoundedFile& File, const Elf64_Ehdr& Header, unsigned Index, Elf64_Shdr& Section) {
+bool ReadSectionHeader(const TBoundedFile& File, const TElfHeader& Header, unsigned Index, TElfSection& Section) {
   uint64_t Offset = 0;
   if (__builtin_add_overflow(Header.e_shoff, uint64_t{Index} * Header.e_shentsize, &Offset)) return false;
   return File.ReadAt(Offset, Section);
 }
 
-bool SectionNamed(const TBoundedFile& File, const Elf64_Shdr& Names, const Elf64_Shdr& Section,
+bool SectionNamed(const TBoundedFile& File, const TElfSection& Names, const TElfSection& Section,
                   std::string_view Wanted) {
   char Name[sizeof(ORVEX_VERSION_SECTION)] = {};
   const std::size_t Length = Wanted.size() + 1;  // with the terminating NUL
@@ -67,7 +72,7 @@ bool SectionNamed(const TBoundedFile& File, const Elf64_Shdr& Names, const Elf64
          std::string_view(Name, Wanted.size()) == Wanted;
 }
 
-bool ReadVersionSection(const TBoundedFile& File, const Elf64_Shdr& Section, TModuleVersion& Version) {
+bool ReadVersionSection(const TBoundedFile& File, const TElfSection& Section, TModuleVersion& Version) {
   return Section.sh_type != SHT_NOBITS && Section.sh_size >= sizeof(Version) &&
          File.ReadAt(Section.sh_offset, Version.data(), sizeof(Version));
 }
@@ -124,12 +129,12 @@ void ParseReleaseNumbers(std::string_view Release, TOSVersionFacts& Facts) {
 
 TModuleVersion ReadModuleVersion(const std::u16string& FilePath) {
   const TBoundedFile File(FilePath);
-  Elf64_Ehdr Header{};
-  Elf64_Shdr Names{};
-  if (!File.ReadAt(0, Header) || !IsReadableElf64(Header) || !ReadSectionHeader(File, Header, Header.e_shstrndx, Names))
+  TElfHeader Header{};
+  TElfSection Names{};
+  if (!File.ReadAt(0, Header) || !IsReadableElf(Header) || !ReadSectionHeader(File, Header, Header.e_shstrndx, Names))
     return {};
   for (unsigned Index = 0; Index < Header.e_shnum; ++Index) {
-    Elf64_Shdr Section{};
+    TElfSection Section{};
     TModuleVersion Version{};
     if (ReadSectionHeader(File, Header, Index, Section) && SectionNamed(File, Names, Section, ORVEX_VERSION_SECTION) &&
         ReadVersionSection(File, Section, Version))

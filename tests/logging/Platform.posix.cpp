@@ -1,4 +1,5 @@
 #include <elf.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
@@ -127,15 +128,22 @@ void Patch(std::string& Bytes, std::size_t Offset, T Value) {
   if (Offset + sizeof(T) <= Bytes.size()) std::memcpy(Bytes.data() + Offset, &Value, sizeof(T));
 }
 
-Elf64_Ehdr HeaderOf(const std::string& Library) {
-  Elf64_Ehdr Header{};
+// The library under test is of the test program's own class.
+using TElfHeader = ElfW(Ehdr);
+using TElfSection = ElfW(Shdr);
+using TElfOffset = ElfW(Off);
+using TElfWord = ElfW(Word);
+using TElfSize = decltype(TElfSection::sh_size);
+
+TElfHeader HeaderOf(const std::string& Library) {
+  TElfHeader Header{};
   std::memcpy(&Header, Library.data(), sizeof(Header));
   return Header;
 }
 
 template <class T>
 void PatchEverySection(std::string& Library, std::size_t FieldOffset, T Value) {
-  const Elf64_Ehdr Header = HeaderOf(Library);
+  const TElfHeader Header = HeaderOf(Library);
   for (unsigned Index = 0; Index < Header.e_shnum; ++Index)
     Patch(Library, Header.e_shoff + Index * Header.e_shentsize + FieldOffset, Value);
 }
@@ -145,7 +153,7 @@ class DamagedElfTest : public ::testing::TestWithParam<ElfDamage> {};
 TEST_P(DamagedElfTest, GivesZeroVersionWithoutReadingOutOfBounds) {
   const fs::path Fixture = fs::path(GetModuleFilePath()).parent_path() / VERSION_FIXTURE_NAME;
   std::string Library = ReadFileBytes(Fixture);
-  ASSERT_GE(Library.size(), sizeof(Elf64_Ehdr));
+  ASSERT_GE(Library.size(), sizeof(TElfHeader));
   GetParam().Apply(Library);
   const fs::path Damaged = fs::temp_directory_path() / (std::string("orvex-elf-") + GetParam().Name);
   std::ofstream(Damaged, std::ios::binary) << Library;
@@ -155,16 +163,16 @@ TEST_P(DamagedElfTest, GivesZeroVersionWithoutReadingOutOfBounds) {
 
 const ElfDamage ElfDamages[] = {
     {"SectionTableBeyondTheFile",
-     [](std::string& L) { Patch<uint64_t>(L, offsetof(Elf64_Ehdr, e_shoff), ~uint64_t{0} - 8); }},
+     [](std::string& L) { Patch<TElfOffset>(L, offsetof(TElfHeader, e_shoff), ~TElfOffset{0} - 8); }},
     {"SectionTableCut", [](std::string& L) { L.resize(L.size() - 1); }},
-    {"NamesIndexOutOfRange", [](std::string& L) { Patch<uint16_t>(L, offsetof(Elf64_Ehdr, e_shstrndx), 0xFFFE); }},
-    {"SectionEntriesTooSmall", [](std::string& L) { Patch<uint16_t>(L, offsetof(Elf64_Ehdr, e_shentsize), 1); }},
-    {"ThirtyTwoBitClass", [](std::string& L) { L[EI_CLASS] = ELFCLASS32; }},
+    {"NamesIndexOutOfRange", [](std::string& L) { Patch<uint16_t>(L, offsetof(TElfHeader, e_shstrndx), 0xFFFE); }},
+    {"SectionEntriesTooSmall", [](std::string& L) { Patch<uint16_t>(L, offsetof(TElfHeader, e_shentsize), 1); }},
+    {"OtherClass", [](std::string& L) { L[EI_CLASS] = sizeof(void*) == 8 ? ELFCLASS32 : ELFCLASS64; }},
     {"NamesBeyondTheFile",
-     [](std::string& L) { PatchEverySection<uint32_t>(L, offsetof(Elf64_Shdr, sh_name), 0xFFFFFFF0u); }},
+     [](std::string& L) { PatchEverySection<TElfWord>(L, offsetof(TElfSection, sh_name), 0xFFFFFFF0u); }},
     {"SectionsBeyondTheFile",
-     [](std::string& L) { PatchEverySection<uint64_t>(L, offsetof(Elf64_Shdr, sh_offset), ~uint64_t{0} - 4); }},
-    {"SectionsTooShort", [](std::string& L) { PatchEverySection<uint64_t>(L, offsetof(Elf64_Shdr, sh_size), 2); }},
+     [](std::string& L) { PatchEverySection<TElfOffset>(L, offsetof(TElfSection, sh_offset), ~TElfOffset{0} - 4); }},
+    {"SectionsTooShort", [](std::string& L) { PatchEverySection<TElfSize>(L, offsetof(TElfSection, sh_size), 2); }},
 };
 INSTANTIATE_TEST_SUITE_P(Elf, DamagedElfTest, ::testing::ValuesIn(ElfDamages),
                          [](const auto& Info) { return std::string(Info.param.Name); });
