@@ -18,6 +18,9 @@ function(orvex_addin_library target)
       ${PROJECT_SOURCE_DIR}/bridge/v8napi.def
       ${PROJECT_SOURCE_DIR}/resources/version.rc)
     target_include_directories(${target} PRIVATE ${CMAKE_BINARY_DIR}/generated)
+    # MinGW's linker writes the link time into the PE header; without it the
+    # same sources link to the same bytes, and the package can be made again.
+    target_link_options(${target} PRIVATE -Wl,--no-insert-timestamp)
     set_target_properties(${target} PROPERTIES PREFIX "")
   else()
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources/version_section.cpp)

@@ -1,5 +1,6 @@
 # Shared by the project's scripts: the repository root, messages, timed stages,
-# workflow presets, root rights and the package tools' log.
+# workflow presets, root rights, the package tools' log and the add-in
+# package's libraries.
 # Sourced, never run.
 
 ORVEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -141,3 +142,13 @@ orvex_show_apt_log() {
   echo "$1; the package tools' output is in $ORVEX_APT_LOG, which ends with:" >&2
   tail -n 15 "$ORVEX_APT_LOG" | sed 's/^/  | /' >&2
 }
+
+# The libraries of the add-in package (scripts/package): each line the preset
+# that builds it, the platform's names of its system and architecture, and its
+# file name in the package (one folder: the names must differ).
+ORVEX_PACKAGE_LIBRARIES=(
+  "win32 Windows i386 a_orvextx1c83n_windows_x86.dll"
+  "win64 Windows x86_64 a_orvextx1c83n_windows_x86_64.dll"
+  "linux-x86 Linux i386 a_orvextx1c83n_linux_x86.so"
+  "linux Linux x86_64 a_orvextx1c83n_linux_x86_64.so"
+)
