@@ -190,14 +190,18 @@ void TDevice::RunExchange(bool AFillCommon, int32_t ATimeout) {
       automation::Argument::ByValue(0),         automation::Argument::ByValue(kStopBitsMode)};
   Link().Call(u"SetChannelTerminalParam", Channel);
   CallExchange(Timeout);
+  // The terminal has answered and is busy with it (printing) from here on,
+  // also when the answer then cannot be read: the next exchange keeps its
+  // distance from this one.
+  FLastOperTime = os::CurrentClock().TickCount();
+  FHasLastOper = true;
   ReadResults();
   BuildReceipt();
-  FLastOperTime = os::CurrentClock().TickCount();
   CheckStatus();
 }
 
 void TDevice::WaitForPacing() {
-  if (FLastOperTime == 0) return;
+  if (!FHasLastOper) return;
   // Unsigned difference: right across the counter's wrap-around too.
   os::IClock& Clock = os::CurrentClock();
   while (Clock.TickCount() - FLastOperTime < kPacingMs) Clock.SleepMs(kPacingCheckMs);
@@ -422,6 +426,10 @@ void TDevice::GetCardParams(std::u16string& ACardNum, std::u16string& AHash, std
 // "Операця", spelt so: the host shows this text and callers match it; keep it.
 void TDevice::EmergencyVoid() {
   if (!FRequest) throw Exception(std::u16string(u"Операця для отмены не найдена"));
+  // The reversal's answer goes into a packet of its own: the connector fills
+  // the packet it is given, and whatever the reversal's answer does not carry
+  // would otherwise still be the last operation's (its receipt, card, texts).
+  FResponse = automation::CreateObject(kPacketClass);
   PutInt(u"OperationCode", kOpEmergencyVoid);
   RunExchange(true, 0);
 }

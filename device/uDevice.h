@@ -148,7 +148,10 @@ private:
   int32_t FStatus = 0;
   std::u16string FTextResponse;
   int32_t FCommandResult = 0;
+  // The tick count when the terminal last answered; none before the first
+  // answer (a separate flag: 0 is a tick count like any other).
   uint32_t FLastOperTime = 0;
+  bool FHasLastOper = false;
   std::u16string FCardType;
   std::u16string FResponseCodeHost;
   int32_t FTimeoutAfterGetParams = 2000;

@@ -72,7 +72,8 @@ protected:
 
   TSimulator Sim;
   TFakeClock Clock;
-  TDevice Device;  // reads Clock, which is in force from here on
+  device_test::TSimulatorClock SimClock{Clock};  // the terminal reads it too
+  TDevice Device;                                // reads Clock, which is in force from here on
   std::u16string CardNum, RecNum, Rrn, AuthCode;
 };
 
@@ -469,6 +470,184 @@ TEST_F(DeviceTest, EmergencyVoidResendsTheLastRequest) {
   }
 }
 
+// The connector fills the response packet it is given (the strict
+// simulator as a real one): the reversal gets a packet of its own, so that
+// what its answer leaves out is not taken from the reversed operation.
+TEST_F(DeviceTest, EmergencyVoidReadsAnAnswerOfItsOwn) {
+  ApproveNext();
+  Device.Sale(kAmount, u"", CardNum, RecNum, Rrn, AuthCode);
+  ASSERT_NE(Device.Receipt(), u"");
+  ASSERT_NE(CardNum, u"");
+  Sim.Set(u"NextFault", u"MissingFields");  // only Status and CommandResult come back
+  Device.EmergencyVoid();
+  EXPECT_EQ(Sim.RequestField(u"OperationCode"), u"53");
+  EXPECT_EQ(Device.Receipt(), u"") << "not the sale's receipt";
+  EXPECT_EQ(Device.TextResponse(), u"");
+  EXPECT_EQ(Device.ResponseCodeHost(), u"");
+  std::u16string Card = u"x", Hash, Bin, Last4;
+  Device.GetCardParams(Card, Hash, Bin, Last4);
+  EXPECT_EQ(Card, u"") << "not the sale's card";
+  EXPECT_EQ(Sim.Count(u"PacketsCreated"), 3) << "the sale's two and the reversal's answer";
+}
+
+// The terminal answered: the next exchange keeps its distance from it also
+// when the answer could not be read.
+TEST_F(DeviceTest, PacingAfterAnAnswerThatCannotBeRead) {
+  Sim.Set(u"NextFault", u"StatusText");
+  EXPECT_THROW(Device.TestConnection(), Exception);
+  Clock.Sleeps.clear();
+  ApproveNext();
+  EXPECT_NO_THROW(Device.TestConnection()) << "not refused as busy";
+  EXPECT_EQ(Clock.SleptMs(), 250u);
+}
+
+// A tick count of 0 is a time like any other, not "no exchange yet".
+TEST_F(DeviceTest, PacingAfterAnExchangeThatEndedAtTickZero) {
+  Clock.Ticks = 0;
+  ApproveNext();
+  Device.TestConnection();
+  Clock.Sleeps.clear();
+  ApproveNext();
+  EXPECT_NO_THROW(Device.TestConnection()) << "not refused as busy";
+  EXPECT_EQ(Clock.SleptMs(), 250u);
+}
+
+// A terminal still busy with another client's operation answers "busy", a
+// status the status table does not know: a failure with code 1001 and the
+// terminal's text; nothing is retried, and the next exchange keeps its
+// distance from the busy answer.
+TEST_F(DeviceTest, BusyTerminal) {
+  TDevice Other;
+  ApproveNext();
+  Other.TestConnection();
+  try {
+    Device.Sale(kAmount, u"", CardNum, RecNum, Rrn, AuthCode);
+    ADD_FAILURE() << "the busy answer passed";
+  } catch (const EDevcieError& E) {
+    EXPECT_EQ(E.Code(), 1001);
+    EXPECT_EQ(E.Message(),
+              u"Терминал занят: идёт печать чека, повторите операцию. Статус=20 (Неизвестный статус транзакции)");
+  }
+  EXPECT_EQ(Device.Status(), 20);
+  EXPECT_EQ(Device.Receipt(), u"");
+  EXPECT_EQ(Rrn, u"");
+  EXPECT_EQ(Sim.Count(u"JournalCount"), 0);
+  Clock.Sleeps.clear();
+  Device.Sale(kAmount, u"", CardNum, RecNum, Rrn, AuthCode);
+  EXPECT_EQ(Clock.SleptMs(), 250u);
+  EXPECT_EQ(Device.Status(), 1);
+}
+
+// FreeResources comes when the next operation (or Disable) lets the link go:
+// its failure is that call's failure, and the objects are let go anyway.
+TEST_F(DeviceTest, FreeResourcesFailure) {
+  ApproveNext();
+  Device.TestConnection();
+  Sim.Set(u"NextFault", u"FreeResourcesFails");
+  EXPECT_THROW(Device.TestConnection(), Exception);
+  EXPECT_EQ(Sim.Count(u"LiveLinks"), 0);
+  ApproveNext();
+  EXPECT_NO_THROW(Device.TestConnection());
+  Sim.Set(u"NextFault", u"FreeResourcesFails");
+  EXPECT_THROW(Device.Disable(), Exception);
+  EXPECT_EQ(Sim.Count(u"LiveLinks"), 0);
+  EXPECT_NO_THROW(Device.Disable());
+}
+
+// The port and speed settings as the connector checks them.
+TEST_F(DeviceTest, ChannelTheConnectorRefuses) {
+  Device.SetPort(-3);
+  try {
+    Device.TestConnection();
+    ADD_FAILURE() << "port -3 accepted";
+  } catch (const Exception& E) {
+    EXPECT_NE(ToUtf8(E.Message()).find("SetChannelTerminalParam: неверный номер порта -3"), std::string::npos)
+        << E.what();
+  }
+  // The link of the refused channel cannot open its port again.
+  EXPECT_THROW(Device.EmergencyVoid(), Exception);
+  EXPECT_EQ(Sim.Count(u"ExchangeCount"), 0);
+  Device.SetPort(1);
+  Device.SetBaud(12345);
+  EXPECT_THROW(Device.TestConnection(), Exception);
+  Device.SetBaud(9600);
+  ApproveNext();
+  EXPECT_NO_THROW(Device.TestConnection());
+  EXPECT_EQ(Sim.LastChannel(), u"1,9600,8,0,0,2");
+}
+
+// What the connector may answer and the status check must take: Status as
+// numeric text or a 64-bit integer, or none (read as 0); statuses 2 and 17
+// for every operation.
+TEST_F(DeviceTest, StatusOfOtherKindsAndApprovalsPartlyOrOffline) {
+  for (const char16_t* Fault : {u"StatusNumericText", u"Status64"}) {
+    Sim.Set(u"Fault", Fault);
+    Device.Sale(kAmount, u"", CardNum, RecNum, Rrn, AuthCode);
+    EXPECT_EQ(Device.Status(), 1) << ToUtf8(Fault);
+    Sim.Set(u"NextStatus", u"16");
+    EXPECT_THROW(Device.Sale(kAmount, u"", CardNum, RecNum, Rrn, AuthCode), EDevcieError) << ToUtf8(Fault);
+    EXPECT_EQ(Device.Status(), 16);
+  }
+  // No status with command result 0: status 0, which the check lets pass.
+  Sim.Set(u"Fault", u"StatusMissing");
+  Device.Sale(kAmount, u"", CardNum, RecNum, Rrn, AuthCode);
+  EXPECT_EQ(Device.Status(), 0);
+  EXPECT_EQ(Device.CommandResult(), 0);
+
+  bool F[7] = {};
+  std::u16string Hash, Bin, Last4;
+  for (const auto& [Fault, Status] : {std::pair{u"PartialApproval", 2}, std::pair{u"OfflineApproval", 17}}) {
+    Sim.Set(u"Fault", Fault);
+    const std::function<void()> Operations[] = {
+        [&] { Device.TestConnection(); },
+        [&] { EXPECT_TRUE(Device.GetTerminalParameters(F[0], F[1], F[2], F[3], F[4], F[5], F[6])); },
+        [&] { Device.Sale(kAmount, u"", CardNum, RecNum, Rrn, AuthCode); },
+        [&] { Device.EmergencyVoid(); },
+        [&] { Device.ReadCard(false, u"", CardNum, Hash, Bin, Last4); },
+        [&] { Device.GetReport(false); },
+        [&] { Device.GetReport(true); },
+        [&] { Device.GetReceiptCopy(u""); },
+        [&] { Device.ShowQRCodeFPSOnTerminal(0, u"https://qr.nspk.ru/AS1"); },
+        [&] { Device.Settelment(); },
+    };
+    for (const auto& Operation : Operations) {
+      EXPECT_NO_THROW(Operation()) << ToUtf8(Fault) << ": " << ToUtf8(Sim.LastRequest());
+      EXPECT_EQ(Device.Status(), Status) << ToUtf8(Sim.LastRequest());
+    }
+  }
+}
+
+// AdditionalData with long-form lengths: the interbank key is read by the
+// BER-TLV codec; the card data's own walk reads one-byte lengths only and
+// falls back on the masked card number.
+TEST_F(DeviceTest, AdditionalDataWithLongLengthsAndCodePage1251) {
+  Device.SetTimeoutAfterGetParams(0);
+  Sim.Set(u"Fault", u"LongTlvLengths");
+  Device.Sale(kAmount, u"", CardNum, RecNum, Rrn, AuthCode);
+  std::u16string Uuid, System, Hash, Bin, Last4;
+  int64_t Stamp = 0;
+  Device.GetCompositeInterbankKey(Uuid, System, Stamp);
+  EXPECT_EQ(Uuid.size(), 36u) << ToUtf8(Uuid);
+  EXPECT_EQ(System, u"MIR");
+  EXPECT_GT(Stamp, 1600000000);
+  Device.GetCardParams(CardNum, Hash, Bin, Last4);
+  EXPECT_EQ(CardNum, u"220000******7890");
+  EXPECT_EQ(Bin, u"220000");
+  EXPECT_EQ(Last4, u"7890");
+  EXPECT_EQ(Hash, u"") << "behind a long-form length";
+
+  // Cyrillic in code page 1251 comes out as the system's ANSI code page reads it.
+  Sim.Set(u"Fault", u"Cp1251AdditionalData");
+  Device.Sale(kAmount, u"", CardNum, RecNum, Rrn, AuthCode);
+  Device.GetCompositeInterbankKey(Uuid, System, Stamp);
+  EXPECT_EQ(System, FromAnsi("\xCC\xC8\xD0"));
+#ifndef _WIN32
+  EXPECT_EQ(System, u"МИР") << "code page 1251 where there is no system one";
+#endif
+  Device.GetCardParams(CardNum, Hash, Bin, Last4);
+  EXPECT_EQ(Hash.size(), 16u) << "the card data keeps its short lengths";
+}
+
 TEST_F(DeviceTest, CardDataOfTheLastResponse) {
   std::u16string Hash = u"x", Bin = u"x", Last4 = u"x";
   try {
@@ -636,8 +815,15 @@ TEST_F(DeviceTest, ConnectorFaults) {
     const char16_t* Fault;
     const char* Expected;  // a part of the message
   } Cases[] = {
-      {u"CreatePacket", ""}, {u"CreateLink", ""},       {u"ExchangeFails", ""},
-      {u"Timeout", ""},      {u"StatusText", "Status"}, {u"CommandResultText", "CommandResult"},
+      {u"CreatePacket", ""},
+      {u"CreateLink", ""},
+      {u"ExchangeFails", ""},
+      {u"Timeout", ""},
+      {u"StatusText", "Status"},
+      {u"CommandResultText", "CommandResult"},
+      {u"InitResourcesFails", "Ошибка инициализации ресурсов связи с терминалом"},
+      {u"PortBusy", "Не удалось открыть порт: порт занят другим приложением"},
+      {u"ChannelFails", "Ошибка установки параметров канала связи с терминалом"},
   };
   for (const auto& Case : Cases) {
     Sim.Set(u"NextFault", Case.Fault);

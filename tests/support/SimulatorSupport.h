@@ -12,6 +12,11 @@ namespace device_test {
 
 using terminal_sim::RegisterSimulator;
 
+// The simulator reads a test's clock while this lives: the device under test
+// and the terminal count the same time, so that the terminal's busy rule (250
+// ms after an answer) judges the device's pacing on the test's clock.
+using TSimulatorClock = terminal_sim::ClockShare;
+
 class TSimulator {
 public:
   TSimulator();  // a reset terminal

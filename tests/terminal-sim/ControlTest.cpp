@@ -39,8 +39,8 @@ TEST_F(ControlObject, RecordsTheRequestInTheOrderOfPuts) {
 
 TEST_F(ControlObject, CountsCallsAndObjects) {
   {
-    ObjectRef Request = Packet({{u"OperationCode", 26}});
-    Exchange(Request);
+    ObjectRef Sent = Request({{u"OperationCode", 26}});
+    Exchange(Sent);
     EXPECT_EQ(ControlNumber(u"LivePackets"), 1);
   }
   EXPECT_EQ(ControlNumber(u"ExchangeCount"), 1);
@@ -55,25 +55,61 @@ TEST_F(ControlObject, CountsCallsAndObjects) {
 TEST_F(ControlObject, PacketFieldsAndTheirKinds) {
   ObjectRef P = automation::CreateObject(u"Tandemix.SAPacket");
   EXPECT_TRUE(std::holds_alternative<std::monostate>(P->Get(u"ReferenceNumber")));
-  P->Put(u"amount", 500);  // names in any case; a number into a text field
+  P->Put(u"amount", std::u16string(u"500"));  // names in any case
+  EXPECT_EQ(P->Get(u"Amount"), Value(std::u16string(u"500")));
+  P->Put(u"TerminalTrxID", int64_t{104});  // a 64-bit integer is an integer
+  EXPECT_EQ(P->Get(u"TerminalTrxID"), Value(int32_t{104}));
+  EXPECT_NE(ToUtf8(FailureOf([&] { P->Put(u"Amout", 1); })).find("Unknown name"), std::string::npos);
+  EXPECT_NE(ToUtf8(FailureOf([&] { P->Get(u"Nothing"); })).find("Unknown name"), std::string::npos);
+}
+
+// Strict: each field takes the kind the connector's interface declares, and
+// nothing else: the regression of a driver that sends a number as text (or a
+// text as a number) fails at once.
+TEST_F(ControlObject, StrictPacketTakesOnlyTheDeclaredKind) {
+  ObjectRef P = automation::CreateObject(u"Tandemix.SAPacket");
+  struct Case {
+    const char16_t* Field;
+    Value Put;
+    const char* Message;
+  } const Cases[] = {
+      {u"OperationCode", std::u16string(u"1"), "the field OperationCode takes an integer, not a text \"1\""},
+      {u"ProcessingFlag", std::u16string(u" 104 "), "ProcessingFlag takes an integer"},
+      {u"CardEntryMode", true, "CardEntryMode takes an integer, not a Boolean"},
+      {u"Amount", 500, "the field Amount takes a text, not an integer"},
+      {u"TerminalId", int64_t{1}, "TerminalId takes a text"},
+      {u"CurrencyCode", Value(), "CurrencyCode takes a text, not Empty"},
+      {u"ReferenceNumber", P, "ReferenceNumber takes a text, not an object"},
+  };
+  for (const Case& C : Cases) {
+    std::string Failure = ToUtf8(FailureOf([&] { P->Put(C.Field, C.Put); }));
+    EXPECT_NE(Failure.find("Type mismatch"), std::string::npos) << Failure;
+    EXPECT_NE(Failure.find(C.Message), std::string::npos) << Failure;
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(P->Get(C.Field))) << ToUtf8(C.Field);
+  }
+}
+
+// Lenient (Strict=0): COM's own coercions, as before the strict mode.
+TEST_F(ControlObject, LenientPacketConvertsLikeCom) {
+  Configure(u"Strict=0");
+  ObjectRef P = automation::CreateObject(u"Tandemix.SAPacket");
+  P->Put(u"amount", 500);  // a number into a text field
   EXPECT_EQ(P->Get(u"Amount"), Value(std::u16string(u"500")));
   P->Put(u"ProcessingFlag", std::u16string(u" 104 "));
   EXPECT_EQ(automation::ToInt32(P->Get(u"ProcessingFlag")), 104);
   EXPECT_NE(ToUtf8(FailureOf([&] { P->Put(u"OperationCode", std::u16string(u"abc")); })).find("Type mismatch"),
             std::string::npos);
-  EXPECT_NE(ToUtf8(FailureOf([&] { P->Put(u"Amout", 1); })).find("Unknown name"), std::string::npos);
-  EXPECT_NE(ToUtf8(FailureOf([&] { P->Get(u"Nothing"); })).find("Unknown name"), std::string::npos);
 }
 
 TEST_F(ControlObject, LinkRefusesWhatARealConnectorRefuses) {
   ObjectRef Link = automation::CreateObject(u"Tandemix.TXLink");
-  Value Req = Packet({{u"OperationCode", 26}}), Resp = Packet({}), Wait = 1000, Text = std::u16string(u"x");
+  Value Req = Request({{u"OperationCode", 26}}), Resp = Packet({}), Wait = 1000, Text = std::u16string(u"x");
   automation::Argument Args[] = {automation::Argument::ByRef(Req), automation::Argument::ByRef(Resp),
-                                 automation::Argument::ByValue(Wait)};
+                                 automation::Argument::ByRef(Wait)};
   EXPECT_NE(ToUtf8(FailureOf([&] { Link->Call(u"Exchange", Args); })).find("InitResources"), std::string::npos);
   Link->Call(u"InitResources", {});
-  automation::Argument NotAPacket[] = {automation::Argument::ByValue(Text), automation::Argument::ByRef(Resp),
-                                       automation::Argument::ByValue(Wait)};
+  automation::Argument NotAPacket[] = {automation::Argument::ByRef(Text), automation::Argument::ByRef(Resp),
+                                       automation::Argument::ByRef(Wait)};
   EXPECT_NE(ToUtf8(FailureOf([&] { Link->Call(u"Exchange", NotAPacket); })), "");
   EXPECT_NE(ToUtf8(FailureOf([&] { Link->Call(u"SetChannelTerminalParam", std::span(Args, 2)); })), "");
   EXPECT_NO_THROW(Link->Call(u"Exchange", Args));

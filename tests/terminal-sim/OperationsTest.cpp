@@ -201,7 +201,7 @@ TEST_F(Terminal, SettlementTotalsTheBatchAndClosesIt) {
 }
 
 TEST_F(Terminal, EmergencyReversalUndoesTheLastOperationOnce) {
-  ObjectRef Sale = Packet({{u"OperationCode", 1}, {u"Amount", u"2500"}, {u"TerminalTrxID", 321}});
+  ObjectRef Sale = Request({{u"OperationCode", 1}, {u"Amount", u"2500"}, {u"TerminalTrxID", 321}});
   Exchange(Sale);
   Sale->Put(u"OperationCode", 53);
   ObjectRef Reversal = Exchange(Sale);

@@ -17,10 +17,21 @@ const auto* const kRegistration = ::testing::AddGlobalTestEnvironment(new Regist
 
 }  // namespace
 
+Puts WithCommon(Puts Fields) {
+  Fields.insert(Fields.end(), {{u"CardEntryMode", 3},
+                               {u"CurrencyCode", std::u16string(u"643")},
+                               {u"TerminalId", std::u16string(u"00000001")},
+                               {u"TerminalDateTime", std::u16string(u"20240305102030")}});
+  return Fields;
+}
+
 void SimTest::SetUp() {
+  terminal_sim::ShareClockWithSimulator(&Clock);
   FControl = automation::CreateObject(u"Tandemix.Simulator");
   FControl->Call(u"Reset", {});
 }
+
+void SimTest::TearDown() { terminal_sim::ShareClockWithSimulator(nullptr); }
 
 ObjectRef SimTest::Packet(const Puts& Fields) {
   ObjectRef P = automation::CreateObject(u"Tandemix.SAPacket");
@@ -28,8 +39,13 @@ ObjectRef SimTest::Packet(const Puts& Fields) {
   return P;
 }
 
-ObjectRef SimTest::Exchange(const ObjectRef& Request, int32_t Timeout) {
-  ObjectRef Response = automation::CreateObject(u"Tandemix.SAPacket");
+ObjectRef SimTest::Exchange(const ObjectRef& Request, int32_t Timeout, ObjectRef Response) {
+  Clock.SleepMs(kPacingMs);
+  return ExchangeAtOnce(Request, Timeout, std::move(Response));
+}
+
+ObjectRef SimTest::ExchangeAtOnce(const ObjectRef& Request, int32_t Timeout, ObjectRef Response) {
+  if (!Response) Response = automation::CreateObject(u"Tandemix.SAPacket");
   ObjectRef Link = automation::CreateObject(u"Tandemix.TXLink");
   Link->Call(u"InitResources", {});
   automation::Argument Channel[] = {automation::Argument::ByValue(0), automation::Argument::ByValue(115200),
@@ -39,11 +55,16 @@ ObjectRef SimTest::Exchange(const ObjectRef& Request, int32_t Timeout) {
   Value Req = Request, Resp = Response, Wait = Timeout;
   automation::Argument Args[] = {automation::Argument::ByRef(Req), automation::Argument::ByRef(Resp),
                                  automation::Argument::ByRef(Wait)};
-  struct Free {
-    ObjectRef& L;
-    ~Free() { L->Call(u"FreeResources", {}); }
-  } FreeAtEnd{Link};
-  Link->Call(u"Exchange", Args);
+  try {
+    Link->Call(u"Exchange", Args);
+  } catch (...) {
+    try {
+      Link->Call(u"FreeResources", {});
+    } catch (...) {
+    }
+    throw;
+  }
+  Link->Call(u"FreeResources", {});
   return Response;
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/Automation.h"
 #include "tests/support/CommonSupport.h"
+#include "tests/support/FakeClock.h"
 
 namespace simtest {
 
@@ -23,15 +24,30 @@ std::string ScratchFile(const char* Name);                    // a file path pri
 
 using Puts = std::vector<std::pair<std::u16string, Value>>;
 
+// The fields the driver adds to every request: card entry mode,
+// currency, terminal and the date and time, after the given ones.
+Puts WithCommon(Puts Fields);
+
+// The pause the driver keeps between two exchanges, and the least the strict
+// terminal wants.
+inline constexpr uint32_t kPacingMs = 250;
+
 class SimTest : public ::testing::Test {
 protected:
+  // A reset terminal that reads Clock (shared with the simulator's module).
   void SetUp() override;
+  void TearDown() override;
 
   ObjectRef Packet(const Puts& Fields);
-  // One exchange as the driver runs it: a new link, InitResources, channel,
-  // Exchange with the packets and the timeout by reference, FreeResources.
-  ObjectRef Exchange(const ObjectRef& Request, int32_t Timeout = 180000);
-  ObjectRef Run(const Puts& Fields) { return Exchange(Packet(Fields)); }
+  // A request as the driver makes it: the fields, then the common ones.
+  ObjectRef Request(const Puts& Fields) { return Packet(WithCommon(Fields)); }
+  // One exchange as the driver runs it: the pacing pause (on Clock), a new
+  // link, InitResources, channel, Exchange with the packets and the timeout by
+  // reference, FreeResources. Response: the packet to fill, a new one if null.
+  ObjectRef Exchange(const ObjectRef& Request, int32_t Timeout = 180000, ObjectRef Response = nullptr);
+  // The same without the pause: what a driver that does not pace would do.
+  ObjectRef ExchangeAtOnce(const ObjectRef& Request, int32_t Timeout = 180000, ObjectRef Response = nullptr);
+  ObjectRef Run(const Puts& Fields) { return Exchange(Request(Fields)); }
   // A field of a response as text, and the same for the control object.
 
   void Configure(const std::u16string& Text);
@@ -40,6 +56,7 @@ protected:
   int32_t ControlNumber(std::u16string_view Name);
 
   ObjectRef FControl;
+  testsupport::TFakeClock Clock;
 };
 
 using testsupport::FailureOf;

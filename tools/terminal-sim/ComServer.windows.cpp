@@ -10,6 +10,7 @@
 
 #include "platform/Exception.h"
 #include "platform/Text.h"
+#include "tools/terminal-sim/ClockSeam.h"
 #include "tools/terminal-sim/DispatchObject.windows.h"
 
 namespace terminal_sim {
@@ -204,3 +205,6 @@ STDAPI DllUnregisterServer() {
     return SELFREG_E_CLASS;
   }
 }
+
+// The test seam of ClockSeam.h (named undecorated in tandemix_sim.def).
+extern "C" void TerminalSimUseClock(os::IClock* Clock) { terminal_sim::UseClock(Clock); }

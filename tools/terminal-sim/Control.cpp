@@ -52,6 +52,8 @@ const std::vector<Property>& Properties() {
        [](const Snapshot& S) { return S.Options.NextCommandResult ? Value(*S.Options.NextCommandResult) : Value(); },
        true},
       {u"Delay", [](const Snapshot& S) { return Value(S.Options.DelayMs); }, true},
+      {u"RealDelay", [](const Snapshot& S) { return Value(S.Options.RealDelayMs); }, true},
+      {u"Strict", [](const Snapshot& S) { return Value(S.Options.Strict ? 1 : 0); }, true},
       {u"FpsPaidAfter", [](const Snapshot& S) { return Value(S.Options.FpsPaidAfter); }, true},
       {u"ModelNo", [](const Snapshot& S) { return Text(S.Options.ModelNo); }, true},
       {u"Card", [](const Snapshot& S) { return Text(S.Options.Card); }, true},

@@ -83,13 +83,9 @@ void ToVariant(const Value& From, VARIANT& To) {
     To.vt = VT_I4;
     To.lVal = *I;
   } else if (auto* L = std::get_if<int64_t>(&From)) {
-    if (*L >= INT32_MIN && *L <= INT32_MAX) {
-      To.vt = VT_I4;
-      To.lVal = static_cast<LONG>(*L);
-    } else {
-      To.vt = VT_I8;
-      To.llVal = *L;
-    }
+    // The simulator keeps 32-bit numbers as int32_t: a 64-bit one is meant so.
+    To.vt = VT_I8;
+    To.llVal = *L;
   } else if (auto* B = std::get_if<bool>(&From)) {
     To.vt = VT_BOOL;
     To.boolVal = *B ? VARIANT_TRUE : VARIANT_FALSE;
@@ -105,8 +101,12 @@ void ToVariant(const Value& From, VARIANT& To) {
   }
 }
 
-// The arguments in call order (DISPPARAMS holds them last first); by-reference
-// VARIANTs are read into Values that are written back after the call.
+// The arguments in call order (DISPPARAMS holds them last first). Every
+// VT_BYREF argument reaches the simulator's object as by reference, whatever
+// it points at, just as the provider library hands it over on Linux (where the
+// strict checks of TxLink.cpp see it); a VT_BYREF|VT_VARIANT one is written
+// back after the call when the object changed it. A typed one (VT_BYREF|VT_I4
+// and the like) is never changed by the simulator, so it is only read.
 class Arguments {
 public:
   explicit Arguments(DISPPARAMS& Params) : FParams(Params) {
@@ -114,8 +114,7 @@ public:
     for (UINT I = Params.cArgs; I > 0; --I) FValues.push_back(FromVariant(Params.rgvarg[I - 1]));
     FOriginal = FValues;
     for (size_t I = 0; I < FValues.size(); ++I)
-      FArgs.push_back(IsByRefVariant(I) ? automation::Argument::ByRef(FValues[I])
-                                        : automation::Argument::ByValue(FValues[I]));
+      FArgs.push_back(IsByRef(I) ? automation::Argument::ByRef(FValues[I]) : automation::Argument::ByValue(FValues[I]));
   }
   std::span<automation::Argument> Span() { return FArgs; }
   void WriteBack() {
@@ -129,6 +128,7 @@ public:
 
 private:
   VARIANT& VariantAt(size_t I) { return FParams.rgvarg[FParams.cArgs - 1 - I]; }
+  bool IsByRef(size_t I) { return (VariantAt(I).vt & VT_BYREF) != 0; }
   bool IsByRefVariant(size_t I) { return VariantAt(I).vt == (VT_BYREF | VT_VARIANT) && VariantAt(I).pvarVal; }
 
   DISPPARAMS& FParams;

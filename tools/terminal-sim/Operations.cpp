@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/Clock.h"
 #include "platform/Os.h"
 #include "platform/Text.h"
 #include "tools/terminal-sim/Receipts.h"
@@ -36,6 +37,7 @@ constexpr Outcome kNoCard{16, 3, u"Нет данных карты последн
 constexpr Outcome kBadAmount{16, 2, u"Неверная сумма", u"13"};
 constexpr Outcome kBadRequest{16, 2, u"Неверные данные запроса", u"30"};
 constexpr Outcome kUnsupported{16, 2, u"Операция не поддерживается", u"12"};
+constexpr Outcome kBusy{kBusyStatus, kBusyStatus, u"Терминал занят: идёт печать чека, повторите операцию", u""};
 
 constexpr std::u16string_view kDigits = u"0123456789";
 constexpr std::u16string_view kAlphanumeric = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -91,13 +93,23 @@ Bytes BigEndian32(uint32_t V) {
   return Out;
 }
 
+// A number the connector's interface reads as a 32-bit integer stays one.
+Value Narrow(int64_t V) {
+  if (V >= INT32_MIN && V <= INT32_MAX) return static_cast<int32_t>(V);
+  return V;
+}
+
 class Operation {
 public:
-  Operation(TerminalState& State, const FieldList& Request)
+  Operation(TerminalState& State, const FieldList& Request, Fault Chosen)
       : FState(State),
         FRequest(Request),
-        FTime(os::FormatFixedDateTime(os::Now(), true)),
-        FTerminalId(Text(u"TerminalId").empty() ? u"00000001" : Text(u"TerminalId")) {}
+        FTime(os::FormatFixedDateTime(os::CurrentClock().Now(), true)),
+        FTerminalId(Text(u"TerminalId").empty() ? u"00000001" : Text(u"TerminalId")) {
+    if (Chosen == Fault::PartialApproval) FApproval = kPartial;
+    if (Chosen == Fault::OfflineApproval) FApproval = kOffline;
+    FApprovalChosen = FApproval.Status != 1;
+  }
 
   FieldList Run() {
     auto Chosen = std::exchange(FState.Options.NextStatus, std::nullopt);
@@ -106,7 +118,10 @@ public:
     if (Chosen && !IsApproval(OutcomeOfStatus(*Chosen))) {
       Response = Decline(OutcomeOfStatus(*Chosen), u"ОПЕРАЦИЯ");
     } else {
-      if (Chosen) FApproval = OutcomeOfStatus(*Chosen);
+      if (Chosen) {
+        FApproval = OutcomeOfStatus(*Chosen);
+        FApprovalChosen = true;
+      }
       Response = Dispatch();
     }
     if (ChosenResult) SetField(Response, u"CommandResult", *ChosenResult);
@@ -175,7 +190,7 @@ private:
     FieldList R = Answer(OutcomeOfStatus(E.Status), OperationReceipt(Head(), E, u"ЭКЗЕМПЛЯР КЛИЕНТА"),
                          OperationReceipt(Head(), E, u"ЭКЗЕМПЛЯР ПРОДАВЦА"), E.CardType);
     SetField(R, u"Amount", IntToText(E.Amount));
-    SetField(R, u"TerminalTrxID", E.TrxId);
+    SetField(R, u"TerminalTrxID", Narrow(E.TrxId));
     SetField(R, u"ReferenceNumber", E.Rrn);
     SetField(R, u"AuthorizationCode", E.AuthCode);
     Bytes Additional;
@@ -207,7 +222,7 @@ private:
     auto ByAmount = OutcomeByAmount(Sum);
     if (!ByAmount) return std::nullopt;
     if (!IsApproval(*ByAmount)) return ByAmount;
-    if (FApproval.Status == 1) FApproval = *ByAmount;
+    if (!FApprovalChosen) FApproval = *ByAmount;
     return std::nullopt;
   }
 
@@ -268,14 +283,14 @@ private:
     int64_t TrxId = Number(u"TerminalTrxID");
     if (!Last || Last->Reversed || (TrxId != 0 && Last->TrxId != TrxId)) {
       FieldList R =
-          Answer(kApproved, PlainReceipt(Head(), u"АВАРИЙНАЯ ОТМЕНА\r\nОПЕРАЦИЯ НЕ НАЙДЕНА, ОТМЕНА НЕ ТРЕБУЕТСЯ"));
+          Answer(FApproval, PlainReceipt(Head(), u"АВАРИЙНАЯ ОТМЕНА\r\nОПЕРАЦИЯ НЕ НАЙДЕНА, ОТМЕНА НЕ ТРЕБУЕТСЯ"));
       SetField(R, u"TextResponse", u"Операция для отмены не найдена");
       return R;
     }
     Last->Reversed = true;
     ReleaseOriginalOf(*Last);
     std::u16string Receipt = PlainReceipt(Head(), u"АВАРИЙНАЯ ОТМЕНА") + OperationReceipt(Head(), *Last, u"ОТМЕНЕНА");
-    FieldList R = Answer(kApproved, Receipt, {}, Last->CardType);
+    FieldList R = Answer(FApproval, Receipt, {}, Last->CardType);
     SetField(R, u"Amount", IntToText(Last->Amount));
     SetField(R, u"ReferenceNumber", Last->Rrn);
     return R;
@@ -310,15 +325,15 @@ private:
     std::u16string Receipt =
         TotalsReceipt(Head(), u"СВЕРКА ИТОГОВ", FState.Batch.Batch(), FState.Batch.Sum()) + u"ИТОГИ СОВПАЛИ\r\n";
     FState.Batch.Close();
-    return Answer(kApproved, Receipt);
+    return Answer(FApproval, Receipt);
   }
 
   FieldList Report() {
     switch (Number(u"CommandMode2")) {
       case 20:
-        return Answer(kApproved, TotalsReceipt(Head(), u"КРАТКИЙ ОТЧЕТ", FState.Batch.Batch(), FState.Batch.Sum()));
+        return Answer(FApproval, TotalsReceipt(Head(), u"КРАТКИЙ ОТЧЕТ", FState.Batch.Batch(), FState.Batch.Sum()));
       case 21:
-        return Answer(kApproved, TotalsReceipt(Head(), u"ПОЛНЫЙ ОТЧЕТ", FState.Batch.Batch(), FState.Batch.Sum()) +
+        return Answer(FApproval, TotalsReceipt(Head(), u"ПОЛНЫЙ ОТЧЕТ", FState.Batch.Batch(), FState.Batch.Sum()) +
                                      OperationLines(FState.Batch));
       case 22: return ReceiptCopy();
       default: return Decline(kUnsupported, u"ОТЧЕТ");
@@ -333,17 +348,17 @@ private:
                             OpKind::Transfer, OpKind::EcSale, OpKind::EcRefund, OpKind::FpsSale, OpKind::FpsRefund});
     if (!E) E = FState.Batch.Last();
     if (!E) return Decline(kNoReceipt, u"КОПИЯ ЧЕКА");
-    return Answer(kApproved, u"КОПИЯ ЧЕКА\r\n" + OperationReceipt(Head(), *E, u"ЭКЗЕМПЛЯР КЛИЕНТА"), {}, E->CardType);
+    return Answer(FApproval, u"КОПИЯ ЧЕКА\r\n" + OperationReceipt(Head(), *E, u"ЭКЗЕМПЛЯР КЛИЕНТА"), {}, E->CardType);
   }
 
   FieldList TerminalCheck() {
     if (Number(u"ProcessingFlag") == 2) {
-      FieldList R = Answer(kApproved);
+      FieldList R = Answer(FApproval);
       SetField(R, u"ModelNo", FState.Options.ModelNo);
       return R;
     }
     bool PrintTest = Text(u"ReceiptData") == u"Test";
-    FieldList R = Answer(kApproved, PrintTest ? PlainReceipt(Head(), u"ТЕСТ ТЕРМИНАЛА\r\nСВЯЗЬ С БАНКОМ: ЕСТЬ") : u"");
+    FieldList R = Answer(FApproval, PrintTest ? PlainReceipt(Head(), u"ТЕСТ ТЕРМИНАЛА\r\nСВЯЗЬ С БАНКОМ: ЕСТЬ") : u"");
     SetField(R, u"TextResponse", u"Связь с банком установлена");
     return R;
   }
@@ -357,7 +372,7 @@ private:
       if (CardType.empty()) return Decline(kNoCard, u"ЧТЕНИЕ КАРТЫ");
     }
     const Card& C = CardByType(CardType);
-    FieldList R = Answer(kApproved, {}, {}, C.Type);
+    FieldList R = Answer(FApproval, {}, {}, C.Type);
     SetField(R, u"PAN", MaskedPan(C));
     SetField(R, u"AdditionalData", ToHex(CardData(C)));
     return R;
@@ -365,7 +380,7 @@ private:
 
   FieldList ShowQr() {
     if (FindTlv(Text(u"AdditionalData"), {kTagQr, kTagD1}).empty()) return Decline(kBadRequest, u"QR-КОД");
-    FieldList R = Answer(kApproved);
+    FieldList R = Answer(FApproval);
     SetField(R, u"TextResponse", u"QR-код показан на экране терминала");
     return R;
   }
@@ -390,7 +405,7 @@ private:
     if (auto Declined = DeclineByAmount(*Sum)) return Decline(*Declined, OpKindTitle(OpKind::FpsSale));
     FpsOperation& Op = NewFps(false, *Sum);
     if (!QrOnly && FState.Options.FpsPaidAfter == 0) return FpsSettle(Op);
-    FieldList R = FpsAnswer(QrOnly ? kApproved : kWaitingPayment, Op);
+    FieldList R = FpsAnswer(QrOnly ? FApproval : kWaitingPayment, Op);
     if (QrOnly) SetField(R, u"TextResponse", u"QR-код сформирован");
     return R;
   }
@@ -493,10 +508,23 @@ private:
   std::u16string FTime;
   std::u16string FTerminalId;
   Outcome FApproval = kApproved;
+  bool FApprovalChosen = false;  // by NextStatus or a fault: the amount does not choose another
 };
 
 }  // namespace
 
-FieldList RunOperation(TerminalState& State, const FieldList& Request) { return Operation(State, Request).Run(); }
+FieldList RunOperation(TerminalState& State, const FieldList& Request, Fault Chosen) {
+  return Operation(State, Request, Chosen).Run();
+}
+
+FieldList BusyAnswer() {
+  FieldList R;
+  SetField(R, u"Status", kBusy.Status);
+  SetField(R, u"CommandResult", kBusy.CommandResult);
+  SetField(R, u"TextResponse", std::u16string(kBusy.Text));
+  SetField(R, u"ResponseCodeHost", std::u16string(kBusy.HostCode));
+  SetField(R, u"ReceiptData", std::u16string());
+  return R;
+}
 
 }  // namespace terminal_sim

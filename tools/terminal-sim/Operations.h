@@ -31,6 +31,13 @@ struct TerminalState {
   std::mt19937 Random{std::random_device{}()};
 };
 
-FieldList RunOperation(TerminalState& State, const FieldList& Request);
+// The terminal's answer to one request. Chosen is the fault of this exchange:
+// PartialApproval and OfflineApproval turn every approval into status 2 or 17.
+FieldList RunOperation(TerminalState& State, const FieldList& Request, Fault Chosen = Fault::None);
+
+// The answer of a terminal still busy with the last operation (printing its
+// receipt): nothing done, status 20 (no status of the connector's table).
+FieldList BusyAnswer();
+inline constexpr int32_t kBusyStatus = 20;
 
 }  // namespace terminal_sim

@@ -2,6 +2,9 @@
 
 #include <mutex>
 
+#include "platform/Exception.h"
+#include "tools/terminal-sim/ClockSeam.h"
+
 namespace terminal_sim {
 
 namespace {
@@ -23,6 +26,15 @@ void UnregisterSimulator() {
   if (!Registered) return;
   UnregisterSimulatorClasses();
   Registered = false;
+}
+
+void ShareClockWithSimulator(os::IClock* Clock) {
+  void* Entry = SimulatorClockEntry(Clock != nullptr);
+  if (Entry == nullptr) {
+    if (Clock == nullptr) return;
+    throw Exception(std::string_view("The simulator's module has no clock entry (TerminalSimUseClock)"));
+  }
+  reinterpret_cast<UseClockEntry>(Entry)(Clock);
 }
 
 }  // namespace terminal_sim

@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include "tools/terminal-sim/ProcessRegistration.h"
 #include "platform/AutomationProvider.h"
 #include "platform/Text.h"
+#include "tools/terminal-sim/ClockSeam.h"
 
 namespace terminal_sim {
 
@@ -41,6 +43,15 @@ void RegisterSimulatorClasses() {
   UsePrivateRegistry();
   const std::u16string Provider = FromUtf8(TANDEMIX_SIM_PATH);
   for (const char16_t* ProgId : kProgIds) automation::RegisterClass(ProgId, Provider);
+}
+
+void* SimulatorClockEntry(bool Load) {
+  // The same file as the registry's entry names: the module already loaded.
+  void* Module = ::dlopen(TANDEMIX_SIM_PATH, RTLD_NOW | (Load ? 0 : RTLD_NOLOAD));
+  if (Module == nullptr) return nullptr;
+  void* Entry = ::dlsym(Module, kUseClockEntryName);
+  ::dlclose(Module);  // linked -z nodelete: it stays
+  return Entry;
 }
 
 void UnregisterSimulatorClasses() {

@@ -5,6 +5,7 @@
 #include "tools/terminal-sim/ProcessRegistration.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
+#include "tools/terminal-sim/ClockSeam.h"
 
 namespace terminal_sim {
 
@@ -36,6 +37,13 @@ void CallServer(const char* Entry) {
 }  // namespace
 
 void RegisterSimulatorClasses() { CallServer("DllRegisterServer"); }
+
+void* SimulatorClockEntry(bool Load) {
+  // The same file as the registration names: the module COM has loaded.
+  const HMODULE Server = Load ? ::LoadLibraryW(ServerPath().c_str()) : ::GetModuleHandleW(ServerPath().c_str());
+  if (Server == nullptr) return nullptr;
+  return reinterpret_cast<void*>(::GetProcAddress(Server, kUseClockEntryName));
+}
 
 void UnregisterSimulatorClasses() { CallServer("DllUnregisterServer"); }
 

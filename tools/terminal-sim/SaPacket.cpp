@@ -4,6 +4,7 @@
 #include <array>
 
 #include "platform/Exception.h"
+#include "platform/Text.h"
 #include "tools/terminal-sim/Terminal.h"
 
 namespace terminal_sim {
@@ -53,6 +54,28 @@ const FieldInfo& RequireInfo(std::u16string_view Name) {
   return *Info;
 }
 
+std::u16string_view KindOf(const Value& V) noexcept {
+  if (std::holds_alternative<std::monostate>(V)) return u"Empty";
+  if (std::holds_alternative<int32_t>(V) || std::holds_alternative<int64_t>(V)) return u"an integer";
+  if (std::holds_alternative<bool>(V)) return u"a Boolean";
+  if (std::holds_alternative<std::u16string>(V)) return u"a text";
+  return u"an object";
+}
+
+// What the connector's interface declares: an integer field takes an integer,
+// a text field a text; nothing else is converted.
+Value Strictly(const FieldInfo& Info, const Value& V) {
+  bool Fits = Info.Integer ? (std::holds_alternative<int32_t>(V) || std::holds_alternative<int64_t>(V))
+                           : std::holds_alternative<std::u16string>(V);
+  if (!Fits) {
+    std::u16string Shown = std::holds_alternative<std::u16string>(V) ? u" \"" + AsText(V) + u"\"" : u"";
+    throw Exception(FormatText(u"Type mismatch: the field %s takes %s, not %s%s",
+                               {Info.Name, Info.Integer ? u"an integer" : u"a text", KindOf(V), Shown}));
+  }
+  if (auto* L = std::get_if<int64_t>(&V); L && *L >= INT32_MIN && *L <= INT32_MAX) return static_cast<int32_t>(*L);
+  return V;
+}
+
 // What COM's coercion would store: integer fields take numbers (and numeric
 // texts), text fields take texts (and numbers as their decimal text).
 Value Coerce(const FieldInfo& Info, const Value& V) {
@@ -88,7 +111,11 @@ SaPacket::~SaPacket() { Terminal::Instance().Destroyed(ObjectKind::Packet); }
 
 void SaPacket::Put(std::u16string_view Name, const Value& V) {
   const FieldInfo& Info = RequireInfo(Name);
-  SetField(FFields, Info.Name, Coerce(Info, V));
+  SetField(FFields, Info.Name, Terminal::Instance().Strict() ? Strictly(Info, V) : Coerce(Info, V));
+}
+
+void SaPacket::Fill(const FieldList& Answer) {
+  for (const Field& F : Answer) SetField(FFields, F.Name, F.Data);
 }
 
 Value SaPacket::Get(std::u16string_view Name) {

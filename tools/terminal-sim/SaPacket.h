@@ -24,7 +24,11 @@ public:
 
   // The fields in the order of their first put.
   const FieldList& Fields() const noexcept { return FFields; }
+  // The answer as a whole instead of what the packet held (the lenient mode).
   void Replace(FieldList Fields) { FFields = std::move(Fields); }
+  // The answer's fields put into the packet: a field it does not carry keeps
+  // what an earlier answer left there, as a real packet object does.
+  void Fill(const FieldList& Answer);
 
 private:
   FieldList FFields;

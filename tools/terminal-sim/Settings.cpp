@@ -19,7 +19,7 @@ struct FaultInfo {
   std::u16string_view Name;
 };
 
-constexpr std::array<FaultInfo, 11> kFaults{{
+constexpr std::array<FaultInfo, 22> kFaults{{
     {Fault::None, u"None"},
     {Fault::CreatePacket, u"CreatePacket"},
     {Fault::CreateLink, u"CreateLink"},
@@ -31,10 +31,28 @@ constexpr std::array<FaultInfo, 11> kFaults{{
     {Fault::MissingFields, u"MissingFields"},
     {Fault::BadAdditionalData, u"BadAdditionalData"},
     {Fault::BadReceiptData, u"BadReceiptData"},
+    {Fault::InitResourcesFails, u"InitResourcesFails"},
+    {Fault::FreeResourcesFails, u"FreeResourcesFails"},
+    {Fault::ChannelFails, u"ChannelFails"},
+    {Fault::PortBusy, u"PortBusy"},
+    {Fault::StatusNumericText, u"StatusNumericText"},
+    {Fault::Status64, u"Status64"},
+    {Fault::StatusMissing, u"StatusMissing"},
+    {Fault::PartialApproval, u"PartialApproval"},
+    {Fault::OfflineApproval, u"OfflineApproval"},
+    {Fault::LongTlvLengths, u"LongTlvLengths"},
+    {Fault::Cp1251AdditionalData, u"Cp1251AdditionalData"},
 }};
 
 [[noreturn]] void RaiseBadSetting(std::u16string_view What, std::u16string_view Text) {
   throw Exception(FormatText(u"Terminal simulator: %s \"%s\"", {What, Text}));
+}
+
+bool ParseSwitch(std::u16string_view Name, std::u16string_view Text) {
+  auto Trimmed = TrimControl(Text);
+  if (Trimmed == u"1" || SameName(Trimmed, u"true") || SameName(Trimmed, u"on")) return true;
+  if (Trimmed == u"0" || SameName(Trimmed, u"false") || SameName(Trimmed, u"off")) return false;
+  RaiseBadSetting(u"expected 1 or 0 for", Name);
 }
 
 int32_t ParseCount(std::u16string_view Name, std::u16string_view Text) {
@@ -88,6 +106,10 @@ void Settings::Apply(std::u16string_view Name, std::u16string_view Text) {
     MerchantID = Text;
   } else if (SameName(Name, u"Delay")) {
     DelayMs = ParseCount(Name, Text);
+  } else if (SameName(Name, u"RealDelay")) {
+    RealDelayMs = ParseCount(Name, Text);
+  } else if (SameName(Name, u"Strict")) {
+    Strict = ParseSwitch(Name, Text);
   } else if (SameName(Name, u"FpsPaidAfter")) {
     FpsPaidAfter = ParseCount(Name, Text);
   } else if (SameName(Name, u"Fault")) {
@@ -121,7 +143,8 @@ void Settings::ApplyText(std::u16string_view Text) {
 
 std::u16string Settings::ToText() const {
   std::u16string Out = u"ModelNo=" + ModelNo + u"\nCard=" + Card + u"\nMerchantID=" + MerchantID + u"\nDelay=" +
-                       IntToText(DelayMs) + u"\nFpsPaidAfter=" + IntToText(FpsPaidAfter) + u"\nFault=" +
+                       IntToText(DelayMs) + u"\nRealDelay=" + IntToText(RealDelayMs) + u"\nStrict=" +
+                       (Strict ? u"1" : u"0") + u"\nFpsPaidAfter=" + IntToText(FpsPaidAfter) + u"\nFault=" +
                        std::u16string(FaultName(LastingFault)) + u"\n";
   for (const Field& F : Forced) Out += u"Force." + F.Name + u"=" + AsText(F.Data) + u"\n";
   if (NextFault != Fault::None) Out += u"NextFault=" + std::u16string(FaultName(NextFault)) + u"\n";
@@ -131,11 +154,21 @@ std::u16string Settings::ToText() const {
   return Out;
 }
 
-namespace {
-
-bool IsCreationFault(Fault F) noexcept {
-  return F == Fault::CreatePacket || F == Fault::CreateLink || F == Fault::Create;
+FaultStage StageOf(Fault F) noexcept {
+  switch (F) {
+    case Fault::None: return FaultStage::None;
+    case Fault::CreatePacket:
+    case Fault::CreateLink:
+    case Fault::Create: return FaultStage::Creation;
+    case Fault::InitResourcesFails:
+    case Fault::PortBusy: return FaultStage::InitResources;
+    case Fault::FreeResourcesFails: return FaultStage::FreeResources;
+    case Fault::ChannelFails: return FaultStage::Channel;
+    default: return FaultStage::Exchange;
+  }
 }
+
+namespace {
 
 bool FailsCreation(Fault F, bool Packet) noexcept {
   return F == Fault::Create || F == (Packet ? Fault::CreatePacket : Fault::CreateLink);
@@ -143,9 +176,9 @@ bool FailsCreation(Fault F, bool Packet) noexcept {
 
 }  // namespace
 
-Fault Settings::TakeExchangeFault() noexcept {
-  if (NextFault != Fault::None && !IsCreationFault(NextFault)) return std::exchange(NextFault, Fault::None);
-  return IsCreationFault(LastingFault) ? Fault::None : LastingFault;
+Fault Settings::TakeFault(FaultStage Stage) noexcept {
+  if (NextFault != Fault::None && StageOf(NextFault) == Stage) return std::exchange(NextFault, Fault::None);
+  return StageOf(LastingFault) == Stage ? LastingFault : Fault::None;
 }
 
 bool Settings::TakeCreationFault(bool Packet) noexcept {

@@ -1,5 +1,7 @@
 #include "tools/terminal-sim/Tlv.h"
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace terminal_sim {
@@ -94,6 +96,62 @@ Bytes FindTlv(std::u16string_view Hex, std::initializer_list<uint8_t> Tags) {
     Level = std::move(Found->Value);
   }
   return Level;
+}
+
+namespace {
+
+constexpr uint8_t kConstructedTags[] = {0xEE, 0xDE, 0xF6};
+
+bool IsConstructed(uint8_t Tag) noexcept {
+  return std::find(std::begin(kConstructedTags), std::end(kConstructedTags), Tag) != std::end(kConstructedTags);
+}
+
+Bytes LongLength(size_t Length) {
+  Bytes Form = EncodeLength(Length);
+  return Form.size() == 1 ? Bytes("\x81", 1) + Form : Form;
+}
+
+// Every element of Data rewritten by Rewrite(parent tag, element), the
+// constructed ones after their own elements; nothing when Data is malformed.
+template <class TRewrite>
+std::optional<Bytes> Rewritten(const Bytes& Data, uint8_t Parent, const TRewrite& Rewrite) {
+  Bytes Out;
+  for (size_t Pos = 0; Pos < Data.size();) {
+    auto E = ReadElement(Data, Pos);
+    if (!E) return std::nullopt;
+    if (IsConstructed(E->Tag)) {
+      auto Inner = Rewritten(E->Value, E->Tag, Rewrite);
+      if (!Inner) return std::nullopt;
+      E->Value = std::move(*Inner);
+    }
+    Out += Rewrite(Parent, *E);
+    Pos += E->Size;
+  }
+  return Out;
+}
+
+template <class TRewrite>
+std::u16string RewrittenHex(std::u16string_view Hex, const TRewrite& Rewrite) {
+  auto Out = Rewritten(FromHex(Hex), 0, Rewrite);
+  return Out ? ToHex(*Out) : std::u16string(Hex);
+}
+
+}  // namespace
+
+std::u16string WithLongLengths(std::u16string_view Hex) {
+  return RewrittenHex(
+      Hex, [](uint8_t, const Element& E) { return static_cast<char>(E.Tag) + LongLength(E.Value.size()) + E.Value; });
+}
+
+std::u16string WithCp1251Texts(std::u16string_view Hex) {
+  return RewrittenHex(Hex, [](uint8_t Parent, const Element& E) {
+    Bytes Value = E.Value;
+    if (Parent == 0xDE && E.Tag == 0xD2) {
+      if (Value == "MIR") Value = "\xCC\xC8\xD0";  // МИР
+      if (Value == "SBP") Value = "\xD1\xC1\xCF";  // СБП
+    }
+    return TlvElement(E.Tag, Value);
+  });
 }
 
 Bytes AsciiBytes(std::u16string_view Text) {

@@ -21,6 +21,13 @@ Bytes FromHex(std::u16string_view Hex);
 // text is malformed.
 Bytes FindTlv(std::u16string_view Hex, std::initializer_list<uint8_t> Tags);
 
+// The same elements with every length in the long form (81 nn, 82 nn nn),
+// inside the constructed tags EE, DE and F6 too; malformed text unchanged.
+std::u16string WithLongLengths(std::u16string_view Hex);
+// The payment system of the interbank key (DE/D2) as Cyrillic text in code
+// page 1251: MIR as "МИР", SBP as "СБП"; anything else unchanged.
+std::u16string WithCp1251Texts(std::u16string_view Hex);
+
 // ASCII text as octets and back (what the terminal puts into tags).
 Bytes AsciiBytes(std::u16string_view Text);
 std::u16string BytesToText(const Bytes& Data);

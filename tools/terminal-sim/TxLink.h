@@ -1,6 +1,8 @@
 #pragma once
 // Tandemix.TXLink: the link to the terminal; Exchange hands a request packet
 // to the simulated terminal and fills the response packet with its answer.
+#include <string>
+
 #include "tools/terminal-sim/SimObject.h"
 
 namespace terminal_sim {
@@ -18,8 +20,13 @@ public:
   MemberKind Member(std::u16string_view Name) const override;
 
 private:
+  void InitResources();
+  void SetChannel(std::span<automation::Argument> Args);
   void Exchange(std::span<automation::Argument> Args);
   bool FInitialised = false;
+  // The channel the strict connector refused, empty when none was: its port
+  // cannot be opened by the next InitResources, nor used by Exchange.
+  std::u16string FRefusedChannel;
 };
 
 }  // namespace terminal_sim
