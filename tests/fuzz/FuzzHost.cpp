@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "bridge/v8napi.h"
@@ -37,6 +39,48 @@ void EmptyDataFolder() {
   std::error_code Ignored;
   for (const auto& Entry : std::filesystem::directory_iterator(DataFolder(), Ignored)) {
     std::filesystem::remove_all(Entry.path(), Ignored);
+  }
+}
+
+constexpr std::size_t kShortestCardNumber = 13;
+constexpr std::size_t kLongestCardNumber = 19;
+
+bool PassesLuhn(std::string_view Digits) {
+  int Sum = 0;
+  bool Double = false;
+  for (auto Digit = Digits.rbegin(); Digit != Digits.rend(); ++Digit, Double = !Double) {
+    int Value = *Digit - '0';
+    if (Double) Value = Value * 2 > 9 ? Value * 2 - 9 : Value * 2;
+    Sum += Value;
+  }
+  return Sum % 10 == 0;
+}
+
+bool IsDigit(char C) { return C >= '0' && C <= '9'; }
+
+// Every maximal run of ASCII digits of a card number's length in the file.
+void CheckNoCardNumber(const std::filesystem::path& File) {
+  std::ifstream Stream(File, std::ios::binary);
+  const std::string Text((std::istreambuf_iterator<char>(Stream)), std::istreambuf_iterator<char>());
+  for (std::size_t Start = 0; Start < Text.size();) {
+    if (!IsDigit(Text[Start])) {
+      ++Start;
+      continue;
+    }
+    std::size_t End = Start;
+    while (End < Text.size() && IsDigit(Text[End])) ++End;
+    const std::string_view Run(Text.data() + Start, End - Start);
+    if (Run.size() >= kShortestCardNumber && Run.size() <= kLongestCardNumber && PassesLuhn(Run)) {
+      Fail("the log " + File.string() + " shows a card number: " + std::string(Run));
+    }
+    Start = End;
+  }
+}
+
+void CheckLogFiles() {
+  std::error_code Ignored;
+  for (const auto& Entry : std::filesystem::recursive_directory_iterator(DataFolder(), Ignored)) {
+    if (Entry.is_regular_file(Ignored)) CheckNoCardNumber(Entry.path());
   }
 }
 
@@ -97,9 +141,10 @@ void SetSimulator(std::u16string_view Name, std::u16string_view Value) {
 }
 
 // ---------------------------------------------------------------------------
-TSession::TSession() {
+TSession::TSession(bool LogOn) {
   SetLogMode(TLogMode::lmOff);
   EmptyDataFolder();
+  SetLogMode(LogOn ? TLogMode::lmAll : TLogMode::lmOff);
   ResetSimulator();
   if (GetClassObject(kClassName, &FObject) != 1 || FObject == nullptr) Fail("GetClassObject created nothing");
   const auto& InitDone = TableAt<TInitDoneOps>(WordOf(FObject, 0));
@@ -113,6 +158,8 @@ TSession::~TSession() {
   DestroyObject(&FObject);
   if (Memory.LiveBlocks() != 0) Fail("host memory blocks the library kept: " + std::to_string(Memory.LiveBlocks()));
   if (Memory.BadFrees() != 0) Fail("frees of blocks the host never handed out: " + std::to_string(Memory.BadFrees()));
+  SetLogMode(TLogMode::lmOff);
+  CheckLogFiles();
 }
 
 const TLanguageExtenderOps& TSession::Ops() const noexcept { return TableAt<TLanguageExtenderOps>(Extender()); }

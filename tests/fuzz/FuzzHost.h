@@ -30,12 +30,13 @@ void SetSimulator(std::u16string_view Name, std::u16string_view Value);
 
 // One component of the driver, as the platform holds it: created, given the
 // connection and the memory manager, its locale set; at the end Done and
-// DestroyObject, then every host block must be back and no foreign one freed.
-// Every input starts with the log switched off and its files removed, as a
-// fresh process would.
+// DestroyObject, then every host block must be back and no foreign one freed,
+// and no line of the log may show a card number (a run of 13 to 19 digits
+// that passes the Luhn check). Every input starts with no log files and the
+// log switched on or off as asked.
 class TSession {
 public:
-  TSession();
+  explicit TSession(bool LogOn = false);
   ~TSession();
   TSession(const TSession&) = delete;
   TSession& operator=(const TSession&) = delete;

@@ -83,7 +83,7 @@ const std::vector<std::u16string_view> kSettingValues = {u"None",
 
 class TFuzzedHost {
 public:
-  explicit TFuzzedHost(FuzzedDataProvider& In) : FIn(In) {
+  explicit TFuzzedHost(FuzzedDataProvider& In) : FIn(In), FSession(In.ConsumeBool()) {
     for (HostLong Number = 0, Count = FSession.MethodCount(); Number < Count; ++Number) {
       KeepName(FMethodNames, FSession.Ops().GetMethodName(FSession.Extender(), Number, 0));
       KeepName(FMethodNames, FSession.Ops().GetMethodName(FSession.Extender(), Number, 1));
