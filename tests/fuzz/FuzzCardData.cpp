@@ -2,8 +2,6 @@
 // Any text: nothing may raise or read outside it. A well-formed container: the
 // hash, BIN and last digits come back as they were put in, whatever other
 // elements stand before the container or among its own.
-#include <cstdlib>
-#include <cstdio>
 #include <string>
 
 #include "device/uBerTlv.h"
@@ -12,17 +10,8 @@
 
 namespace {
 
-constexpr uint8_t kLast4Tag = 0xD1;
-constexpr uint8_t kHashTag = 0xD2;
-constexpr uint8_t kBinTag = 0xD3;
-constexpr uint8_t kContainerTag = 0xEE;
 constexpr std::size_t kMaxValue = 40;
 constexpr std::size_t kMaxOthers = 3;
-
-[[noreturn]] void Fail(const char* What) {
-  std::fprintf(stderr, "card data: %s\n", What);
-  std::abort();
-}
 
 // Printable ASCII: the walk gives values back through the ANSI code page.
 std::u16string CardText(FuzzedDataProvider& In) {
@@ -43,7 +32,7 @@ std::u16string TextElement(uint8_t Tag, const std::u16string& Value) {
 // An element the walk must pass over: any tag but the four it knows.
 std::u16string OtherElement(FuzzedDataProvider& In) {
   auto Tag = In.ConsumeIntegral<uint8_t>();
-  if (Tag == kLast4Tag || Tag == kHashTag || Tag == kBinTag || Tag == kContainerTag) Tag = 0x9F;
+  if (Tag == kCardLast4Tag || Tag == kCardHashTag || Tag == kCardBinTag || Tag == kCardContainerTag) Tag = 0x9F;
   return Element(Tag, BytesToHex(In.ConsumeBytes<uint8_t>(In.ConsumeIntegralInRange<std::size_t>(0, kMaxValue))));
 }
 
@@ -57,28 +46,23 @@ void CheckWellFormed(FuzzedDataProvider& In) {
   const std::u16string Last4 = CardText(In);
   const std::u16string Hash = CardText(In);
   const std::u16string Bin = CardText(In);
-  const std::u16string Inner = OtherElements(In) + TextElement(kHashTag, Hash) + OtherElements(In) +
-                               TextElement(kBinTag, Bin) + TextElement(kLast4Tag, Last4) + OtherElements(In);
+  const std::u16string Inner = OtherElements(In) + TextElement(kCardHashTag, Hash) + OtherElements(In) +
+                               TextElement(kCardBinTag, Bin) + TextElement(kCardLast4Tag, Last4) + OtherElements(In);
   if (Inner.size() / 2 > 0xFF) return;  // one-byte lengths only
-  const std::u16string Data = OtherElements(In) + Element(kContainerTag, Inner) + OtherElements(In);
+  const std::u16string Data = OtherElements(In) + Element(kCardContainerTag, Inner) + OtherElements(In);
   const TCardData Found = ParseCardData(Data, fuzztext::Text(In, kMaxValue));
-  if (Found.Hash != Hash || Found.BIN != Bin || Found.Last4Dig != Last4) Fail("a value put in is not found");
+  if (Found.Hash != Hash || Found.BIN != Bin || Found.Last4Dig != Last4) fuzztext::Fail("a value put in is not found");
 }
 
 void CheckAnyText(FuzzedDataProvider& In) {
   const std::u16string Pan = fuzztext::Text(In, kMaxValue);
   const TCardData Found = ParseCardData(fuzztext::RemainingText(In), Pan);
-  if (!Pan.empty() && (Found.BIN.empty() || Found.Last4Dig.empty())) Fail("the card number does not complete the data");
+  if (!Pan.empty() && (Found.BIN.empty() || Found.Last4Dig.empty()))
+    fuzztext::Fail("the card number does not complete the data");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
-  FuzzedDataProvider In(Data, Size);
-  if (In.ConsumeBool()) {
-    CheckWellFormed(In);
-  } else {
-    CheckAnyText(In);
-  }
-  return 0;
+  return fuzztext::WellFormedOrAny(Data, Size, &CheckWellFormed, &CheckAnyText);
 }

@@ -4,9 +4,6 @@
 // raised, a refusal of the text is the same as that of the check made without
 // it, and a date that decodes encodes back to the same date and time (day
 // counts between -1 and 0 share the instants of day 0 from the other side).
-#include <cstdlib>
-#include <cstdio>
-#include <cstring>
 
 #include "bridge/v8napi.h"
 #include "device/uDeviceData.h"
@@ -17,11 +14,6 @@
 namespace {
 
 constexpr std::size_t kTerminalDateTimeDigits = 14;
-
-[[noreturn]] void Fail(const char* What) {
-  std::fprintf(stderr, "date text: %s\n", What);
-  std::abort();
-}
 
 bool SameDateTime(const LocalDateTime& A, const LocalDateTime& B) {
   return A.Year == B.Year && A.Month == B.Month && A.Day == B.Day && A.Hour == B.Hour && A.Minute == B.Minute &&
@@ -39,7 +31,7 @@ bool Raises(void (*Check)(const V8Variant&), const V8Variant& Record) {
 
 void CheckRecordText(const V8Variant& Record) {
   const bool TextRaises = Raises([](const V8Variant& R) { V8ToText(R); }, Record);
-  if (TextRaises != Raises(&V8CheckText, Record)) Fail("the check and the text disagree");
+  if (TextRaises != Raises(&V8CheckText, Record)) fuzztext::Fail("the check and the text disagree");
 }
 
 void CheckDayCount(double DayCount) {
@@ -55,9 +47,9 @@ void CheckDayCount(double DayCount) {
   }
   const LocalDateTime Back = DecodeDateTime(
       EncodeDateTime(Date.Year, Date.Month, Date.Day, Date.Hour, Date.Minute, Date.Second, Date.Millisecond));
-  if (!SameDateTime(Back, Date)) Fail("a decoded date encodes to another date and time");
+  if (!SameDateTime(Back, Date)) fuzztext::Fail("a decoded date encodes to another date and time");
   const std::u16string Terminal = TerminalDateTimeText(Date);
-  if (Terminal.size() != kTerminalDateTimeDigits) Fail("the terminal's date-time is not 14 digits");
+  if (Terminal.size() != kTerminalDateTimeDigits) fuzztext::Fail("the terminal's date-time is not 14 digits");
 }
 
 void CheckBrokenDown(FuzzedDataProvider& In) {
@@ -77,17 +69,14 @@ void CheckBrokenDown(FuzzedDataProvider& In) {
     return;
   }
   const LocalDateTime Expected{Tm.tm_year + 1900, Tm.tm_mon + 1, Tm.tm_mday, Tm.tm_hour, Tm.tm_min, Tm.tm_sec, 0};
-  if (!SameDateTime(DecodeDateTime(DayCount), Expected)) Fail("a broken-down time reads as another");
+  if (!SameDateTime(DecodeDateTime(DayCount), Expected)) fuzztext::Fail("a broken-down time reads as another");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
   FuzzedDataProvider In(Data, Size);
-  const auto Bits = In.ConsumeIntegral<uint64_t>();
-  double DayCount = 0;
-  std::memcpy(&DayCount, &Bits, sizeof(DayCount));
-  CheckDayCount(DayCount);
+  CheckDayCount(fuzztext::AnyDouble(In));
   CheckDayCount(In.ConsumeFloatingPointInRange<double>(-700000.0, 3000000.0));
   CheckBrokenDown(In);
   return 0;

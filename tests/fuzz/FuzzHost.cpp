@@ -1,6 +1,5 @@
 #include "tests/fuzz/FuzzHost.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -13,7 +12,6 @@
 #include "platform/Automation.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
-#include "tests/fuzz/FuzzText.h"
 #include "tools/terminal-sim/ProcessRegistration.h"
 #include "tools/v8host/HostValue.h"
 
@@ -71,7 +69,7 @@ void CheckNoCardNumber(const std::filesystem::path& File) {
     while (End < Text.size() && IsDigit(Text[End])) ++End;
     const std::string_view Run(Text.data() + Start, End - Start);
     if (Run.size() >= kShortestCardNumber && Run.size() <= kLongestCardNumber && PassesLuhn(Run)) {
-      Fail("the log " + File.string() + " shows a card number: " + std::string(Run));
+      fuzztext::Fail("the log " + File.string() + " shows a card number: " + std::string(Run));
     }
     Start = End;
   }
@@ -100,14 +98,9 @@ std::string Utf8(std::u16string_view Text) { return ToUtf8(Text); }
 
 }  // namespace
 
-void Fail(const std::string& What) {
-  std::fprintf(stderr, "FINDING: %s\n", What.c_str());
-  std::abort();
-}
-
 void PrepareProcess() {
   std::string Pattern = (std::filesystem::temp_directory_path() / "orvex-fuzz-XXXXXX").string();
-  if (::mkdtemp(Pattern.data()) == nullptr) Fail("no temporary folder for the log");
+  if (::mkdtemp(Pattern.data()) == nullptr) fuzztext::Fail("no temporary folder for the log");
   DataFolder() = Pattern;
   ::setenv("PROGRAMDATA", Pattern.c_str(), 1);
   std::atexit(&RemoveDataFolder);
@@ -117,7 +110,7 @@ void PrepareProcess() {
     terminal_sim::RegisterSimulator();
     Simulator() = automation::CreateObject(u"Tandemix.Simulator");
   } catch (const Exception& E) {
-    Fail("the simulated terminal cannot be registered: " + Utf8(E.Message()));
+    fuzztext::Fail("the simulated terminal cannot be registered: " + Utf8(E.Message()));
   }
 }
 
@@ -126,7 +119,7 @@ void ResetSimulator() {
     std::vector<automation::Argument> None;
     Simulator()->Call(u"Reset", None);
   } catch (const Exception& E) {
-    Fail("the simulated terminal cannot be reset: " + Utf8(E.Message()));
+    fuzztext::Fail("the simulated terminal cannot be reset: " + Utf8(E.Message()));
   }
 }
 
@@ -146,7 +139,7 @@ TSession::TSession(bool LogOn) {
   EmptyDataFolder();
   SetLogMode(LogOn ? TLogMode::lmAll : TLogMode::lmOff);
   ResetSimulator();
-  if (GetClassObject(kClassName, &FObject) != 1 || FObject == nullptr) Fail("GetClassObject created nothing");
+  if (GetClassObject(kClassName, &FObject) != 1 || FObject == nullptr) fuzztext::Fail("GetClassObject created nothing");
   const auto& InitDone = TableAt<TInitDoneOps>(WordOf(FObject, 0));
   InitDone.Init(WordOf(FObject, 0), static_cast<TV8AddInDefBaseEx*>(&Connection));
   InitDone.setMemManager(WordOf(FObject, 0), static_cast<TV8MemoryManager*>(&Memory));
@@ -156,8 +149,10 @@ TSession::TSession(bool LogOn) {
 TSession::~TSession() {
   TableAt<TInitDoneOps>(WordOf(FObject, 0)).Done(WordOf(FObject, 0));
   DestroyObject(&FObject);
-  if (Memory.LiveBlocks() != 0) Fail("host memory blocks the library kept: " + std::to_string(Memory.LiveBlocks()));
-  if (Memory.BadFrees() != 0) Fail("frees of blocks the host never handed out: " + std::to_string(Memory.BadFrees()));
+  if (Memory.LiveBlocks() != 0)
+    fuzztext::Fail("host memory blocks the library kept: " + std::to_string(Memory.LiveBlocks()));
+  if (Memory.BadFrees() != 0)
+    fuzztext::Fail("frees of blocks the host never handed out: " + std::to_string(Memory.BadFrees()));
   SetLogMode(TLogMode::lmOff);
   CheckLogFiles();
 }
@@ -185,7 +180,8 @@ void TSession::CheckAnswer(bool Ok, std::size_t ErrorsBefore, const char* What) 
   if (Connection.Errors.size() <= ErrorsBefore) return;  // a refusal without a failure (unknown number)
   const v8host::HostError& Error = Connection.Errors.back();
   if (Error.Code != kAddErrorCode || Error.Description.empty()) {
-    Fail(std::string(What) + " failed with an error the host cannot read: code " + std::to_string(Error.Code));
+    fuzztext::Fail(std::string(What) + " failed with an error the host cannot read: code " +
+                   std::to_string(Error.Code));
   }
 }
 
@@ -207,7 +203,7 @@ bool TSession::Call(HostLong Method, std::vector<V8Variant>& Records, bool AsFun
 
 bool TSession::CallByName(std::u16string_view Name, std::vector<V8Variant>& Records, V8Variant* Result) {
   const HostLong Method = FindMethod(Name);
-  if (Method < 0) Fail("the driver has no method " + Utf8(Name));
+  if (Method < 0) fuzztext::Fail("the driver has no method " + Utf8(Name));
   return Call(Method, Records, true, Result);
 }
 
@@ -342,3 +338,8 @@ std::u16string PickText(FuzzedDataProvider& In, const std::vector<std::u16string
 }
 
 }  // namespace fuzzhost
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzzhost::PrepareProcess();
+  return 0;
+}

@@ -11,17 +11,16 @@
 #include <vector>
 
 #include "bridge/V8Abi.h"
+#include "tests/fuzz/FuzzText.h"
 #include "tools/v8host/HostObjects.h"
 
 namespace fuzzhost {
 
-// Once per process (LLVMFuzzerInitialize): the log's machine-wide folder in a
-// private temporary folder, no display (a window would wait for a user), the
+// Once per process, before the first input (this file's LLVMFuzzerInitialize,
+// which every host target shares): the log's machine-wide folder in a private
+// temporary folder, no display (a window would wait for a user), the
 // simulated terminal registered for the process.
 void PrepareProcess();
-
-// Stops the run with the finding's description; libFuzzer keeps the input.
-[[noreturn]] void Fail(const std::string& What);
 
 // The simulated terminal's control object: Reset, and one setting. A value the
 // simulator refuses changes nothing.
@@ -84,5 +83,13 @@ std::u16string TextOf(const V8Variant& Record);
 std::u16string FuzzedText(FuzzedDataProvider& In, std::size_t MaxUnits);
 // One of Items, or now and then a fuzzed text.
 std::u16string PickText(FuzzedDataProvider& In, const std::vector<std::u16string_view>& Items, std::size_t MaxUnits);
+
+// One input of a host target: a Run of TInput over the fuzzer's bytes.
+template <class TInput>
+int RunInput(const uint8_t* Data, std::size_t Size) {
+  FuzzedDataProvider In(Data, Size);
+  TInput(In).Run();
+  return 0;
+}
 
 }  // namespace fuzzhost

@@ -207,14 +207,6 @@ private:
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzzhost::PrepareProcess();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
-  FuzzedDataProvider In(Data, Size);
-  TFuzzedHost Host(In);
-  Host.Run();
-  return 0;
+  return fuzzhost::RunInput<TFuzzedHost>(Data, Size);
 }

@@ -3,9 +3,6 @@
 // amounts made the connector's text of hundredths. Nothing but the readers'
 // own refusals may be raised; what is written reads back as the same number.
 #include <cmath>
-#include <cstdlib>
-#include <cstdio>
-#include <cstring>
 #include <limits>
 
 #include "acquiring/uAcquiringTerminalDriver.h"
@@ -24,26 +21,22 @@ constexpr double kTextPrecision = 1e-14;
 // Rounded to 15 digits, the largest doubles read back as out of range.
 constexpr double kLargestReadBack = 1.797693134862315e308;
 
-[[noreturn]] void Fail(const char* What) {
-  std::fprintf(stderr, "number text: %s\n", What);
-  std::abort();
-}
-
 void CheckText(const std::u16string& Text) {
   int32_t Int = 0;
   if (TryParseInt32(Text, Int)) {
     int32_t Back = 0;
-    if (!TryParseInt32(IntToText(Int), Back) || Back != Int) Fail("an integer does not read back");
+    if (!TryParseInt32(IntToText(Int), Back) || Back != Int) fuzztext::Fail("an integer does not read back");
   }
   double Number = 0;
-  if (TryParseDouble(Text, Number) && !std::isfinite(Number)) Fail("a text read as a number that is not finite");
+  if (TryParseDouble(Text, Number) && !std::isfinite(Number))
+    fuzztext::Fail("a text read as a number that is not finite");
   try {
     const int64_t Wide = automation::ToInt64(Text);
     try {
-      if (automation::ToInt32(Text) != Wide) Fail("32-bit and 64-bit readings differ");
+      if (automation::ToInt32(Text) != Wide) fuzztext::Fail("32-bit and 64-bit readings differ");
     } catch (const Exception&) {
       if (Wide >= std::numeric_limits<int32_t>::min() && Wide <= std::numeric_limits<int32_t>::max()) {
-        Fail("a 32-bit value refused");
+        fuzztext::Fail("a 32-bit value refused");
       }
     }
   } catch (const Exception&) {
@@ -59,10 +52,11 @@ void CheckDouble(double Value) {
   if (!std::isfinite(Value)) return;
   double Back = 0;
   if (!TryParseDouble(FloatToText(Value), Back)) {
-    if (std::fabs(Value) < kLargestReadBack) Fail("a number's text does not read back");
+    if (std::fabs(Value) < kLargestReadBack) fuzztext::Fail("a number's text does not read back");
     return;
   }
-  if (std::fabs(Back - Value) > std::fabs(Value) * kTextPrecision) Fail("a number's text reads back as another");
+  if (std::fabs(Back - Value) > std::fabs(Value) * kTextPrecision)
+    fuzztext::Fail("a number's text reads back as another");
 }
 
 // The amount in ten-thousandths within half a unit of the host's number, and
@@ -76,13 +70,13 @@ void CheckAmount(double Value) {
   }
   const long double Exact = static_cast<long double>(Value) * 10000.0L;
   if (std::fabs(static_cast<long double>(Amount) - Exact) > 0.5L + std::fabs(Exact) * 1e-18L) {
-    Fail("the amount is not the host's number rounded");
+    fuzztext::Fail("the amount is not the host's number rounded");
   }
   double Hundredths = 0;
-  if (!TryParseDouble(AmountToText(Amount), Hundredths)) Fail("an amount's text is no number");
+  if (!TryParseDouble(AmountToText(Amount), Hundredths)) fuzztext::Fail("an amount's text is no number");
   if (std::fabs(static_cast<long double>(Hundredths) * 100.0L - static_cast<long double>(Amount)) >
       50.0L + std::fabs(static_cast<long double>(Amount)) * 1e-15L) {
-    Fail("an amount's text is not its hundredths");
+    fuzztext::Fail("an amount's text is not its hundredths");
   }
 }
 
@@ -93,7 +87,8 @@ void CheckRecord(double Value) {
   Record.vt = VTYPE_R8;
   Record.dblVal = Value;
   try {
-    if (V8AsBool(Record) != (V8AsInt(Record) != 0)) Fail("a number reads as another Boolean than its integer");
+    if (V8AsBool(Record) != (V8AsInt(Record) != 0))
+      fuzztext::Fail("a number reads as another Boolean than its integer");
   } catch (const Exception&) {
   }
 }
@@ -102,9 +97,7 @@ void CheckRecord(double Value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
   FuzzedDataProvider In(Data, Size);
-  const auto Bits = In.ConsumeIntegral<uint64_t>();
-  double Value = 0;
-  std::memcpy(&Value, &Bits, sizeof(Value));
+  const double Value = fuzztext::AnyDouble(In);
   CheckDouble(Value);
   CheckAmount(Value);
   CheckRecord(Value);

@@ -3,8 +3,6 @@
 // may raise, every item has a name and no item reaches across a "~". Items
 // written in that form come back as they were, and the receipt is the client
 // copy, then the cut marker and the merchant copy when there is one.
-#include <cstdlib>
-#include <cstdio>
 #include <string>
 
 #include "device/uDeviceData.h"
@@ -16,11 +14,6 @@ namespace {
 constexpr std::size_t kMaxItems = 6;
 constexpr std::size_t kMaxText = 64;
 constexpr std::u16string_view kCutTag = u"[cut]";
-
-[[noreturn]] void Fail(const char* What) {
-  std::fprintf(stderr, "receipt: %s\n", What);
-  std::abort();
-}
 
 // A text without the item separator; names also without "^".
 std::u16string ItemText(FuzzedDataProvider& In, bool IsName) {
@@ -46,12 +39,12 @@ void CheckWellFormed(FuzzedDataProvider& In) {
     Data += Items.back().first + u"^" + IntToText(static_cast<int64_t>(Items.back().second.size())) + u"^" +
             Items.back().second + u"~";
   }
-  if (ParseReceiptData(Data) != Items) Fail("items do not come back as written");
+  if (ParseReceiptData(Data) != Items) fuzztext::Fail("items do not come back as written");
   const std::u16string Client = ReceiptValue(Items, u"0xDF");
   const std::u16string Merchant = ReceiptValue(Items, u"0xDA");
   const std::u16string Expected =
       Merchant.empty() ? Client : Client + u"\r\n" + std::u16string(kCutTag) + u"\r\n" + Merchant;
-  if (ReceiptText(Items, kCutTag) != Expected) Fail("the receipt is not the two copies around the cut");
+  if (ReceiptText(Items, kCutTag) != Expected) fuzztext::Fail("the receipt is not the two copies around the cut");
 }
 
 void CheckAnyText(FuzzedDataProvider& In) {
@@ -62,7 +55,7 @@ void CheckAnyText(FuzzedDataProvider& In) {
   const TReceiptItems Items = ParseReceiptData(Data);
   for (const auto& [Name, Value] : Items) {
     if (Name.empty() || Name.find(u'~') != std::u16string::npos || Value.find(u'~') != std::u16string::npos) {
-      Fail("an item without a name or across a separator");
+      fuzztext::Fail("an item without a name or across a separator");
     }
   }
   ReceiptText(Items, kCutTag);
@@ -72,11 +65,5 @@ void CheckAnyText(FuzzedDataProvider& In) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
-  FuzzedDataProvider In(Data, Size);
-  if (In.ConsumeBool()) {
-    CheckWellFormed(In);
-  } else {
-    CheckAnyText(In);
-  }
-  return 0;
+  return fuzztext::WellFormedOrAny(Data, Size, &CheckWellFormed, &CheckAnyText);
 }

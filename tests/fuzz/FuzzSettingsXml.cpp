@@ -58,9 +58,9 @@ void CheckDocument(TSession& Session, std::u16string_view Method, std::size_t Co
   pugi::xml_document Document;
   const std::string Utf8 = ToUtf8(Xml);
   const pugi::xml_parse_result Parsed = Document.load_buffer(Utf8.data(), Utf8.size());
-  if (!Parsed) fuzzhost::Fail(ToUtf8(Method) + " answered XML that is not well-formed: " + Parsed.description());
+  if (!Parsed) fuzztext::Fail(ToUtf8(Method) + " answered XML that is not well-formed: " + Parsed.description());
   if (std::string(Document.document_element().name()) != Root) {
-    fuzzhost::Fail(ToUtf8(Method) + " answered a document without its root element " + Root);
+    fuzztext::Fail(ToUtf8(Method) + " answered a document without its root element " + Root);
   }
 }
 
@@ -121,7 +121,7 @@ private:
     const std::u16string Back = fuzzhost::TextOf(Value);
     FSession.Release(Value);
     if (ReadsAsText && Back != Setting.Value) {
-      fuzzhost::Fail("the setting " + ToUtf8(FEnglish[static_cast<std::size_t>(Setting.Number)]) +
+      fuzztext::Fail("the setting " + ToUtf8(FEnglish[static_cast<std::size_t>(Setting.Number)]) +
                      " reads back as another text");
     }
   }
@@ -135,14 +135,6 @@ private:
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzzhost::PrepareProcess();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
-  FuzzedDataProvider In(Data, Size);
-  TSettings Settings(In);
-  Settings.Run();
-  return 0;
+  return fuzzhost::RunInput<TSettings>(Data, Size);
 }

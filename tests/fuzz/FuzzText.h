@@ -1,5 +1,6 @@
 #pragma once
-// UTF-16 text out of the fuzzer's bytes, as the library's readers receive it:
+// What the fuzz targets share: UTF-16 text out of the fuzzer's bytes, any
+// double, the stop at a finding. Text comes as the library's readers receive it:
 // a byte below 0xE0 is that code unit (ASCII digits and letters, controls, NUL,
 // Latin-1), a higher byte takes the next two as one unit (Cyrillic, surrogates
 // paired or not, U+FFFF), so that short inputs stay mostly readable text.
@@ -7,6 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace fuzztext {
@@ -31,6 +35,29 @@ inline std::u16string RemainingText(FuzzedDataProvider& In) {
   std::u16string Out;
   while (In.remaining_bytes() > 0) Out += NextUnit(In);
   return Out;
+}
+
+// Any double, NaNs, infinities and subnormals too: the bits as they come.
+inline double AnyDouble(FuzzedDataProvider& In) {
+  const auto Bits = In.ConsumeIntegral<uint64_t>();
+  double Value = 0;
+  std::memcpy(&Value, &Bits, sizeof(Value));
+  return Value;
+}
+
+// Stops the run with what was found; libFuzzer keeps the input.
+[[noreturn]] inline void Fail(const std::string& What) {
+  std::fprintf(stderr, "FINDING: %s\n", What.c_str());
+  std::abort();
+}
+
+// The readers' targets: half of the inputs are built well-formed, so that what
+// is put in can be looked for in what comes out; the others go in as they come.
+inline int WellFormedOrAny(const uint8_t* Data, std::size_t Size, void (*WellFormed)(FuzzedDataProvider&),
+                           void (*Any)(FuzzedDataProvider&)) {
+  FuzzedDataProvider In(Data, Size);
+  (In.ConsumeBool() ? WellFormed : Any)(In);
+  return 0;
 }
 
 }  // namespace fuzztext
