@@ -185,14 +185,35 @@ void TSession::CheckAnswer(bool Ok, std::size_t ErrorsBefore, const char* What) 
   }
 }
 
+// A text or blob the library put into a record: a block of the host's that
+// holds it, a text with its terminator.
+void TSession::CheckWritten(const void* Before, const V8Variant& After) {
+  const uint16_t Type = After.vt & VTYPE_BASE_MASK;
+  const bool Text = Type == VTYPE_PWSTR;
+  if ((!Text && Type != VTYPE_PSTR && Type != VTYPE_BLOB) || After.vtRecString.pstrVal == nullptr ||
+      After.vtRecString.pstrVal == Before) {
+    return;
+  }
+  const std::size_t Units = Text ? After.vtRecWideString.wstrLen : After.vtRecString.strLen;
+  const std::size_t Bytes = Text ? 2 * Units + 2 : Units;
+  if (Memory.BlockSize(After.vtRecString.pstrVal) < Bytes) {
+    fuzztext::Fail("a value written into a record is not in a host block that holds it");
+  }
+  if (Text && After.vtRecWideString.pwstrVal[Units] != 0) fuzztext::Fail("a text written into a record lacks its end");
+}
+
 bool TSession::Call(HostLong Method, std::vector<V8Variant>& Records, bool AsFunction, V8Variant* Result) {
   V8Variant Return{};
   const std::size_t ErrorsBefore = Connection.Errors.size();
+  std::vector<const void*> Before;
+  for (const V8Variant& Record : Records) Before.push_back(Record.vtRecString.pstrVal);
   V8Variant* Params = Records.empty() ? nullptr : Records.data();
   const auto Count = static_cast<HostLong>(Records.size());
   const bool Ok = AsFunction ? Ops().CallAsFunc(Extender(), Method, &Return, Params, Count)
                              : Ops().CallAsProc(Extender(), Method, Params, Count);
   CheckAnswer(Ok, ErrorsBefore, "a method call");
+  for (std::size_t I = 0; I < Records.size(); ++I) CheckWritten(Before[I], Records[I]);
+  CheckWritten(nullptr, Return);
   if (Result) {
     *Result = Return;
   } else {
@@ -209,8 +230,10 @@ bool TSession::CallByName(std::u16string_view Name, std::vector<V8Variant>& Reco
 
 bool TSession::GetProp(HostLong Number, V8Variant& Value) {
   const std::size_t ErrorsBefore = Connection.Errors.size();
+  const void* Before = Value.vtRecString.pstrVal;
   const bool Ok = Ops().GetPropVal(Extender(), Number, &Value);
   CheckAnswer(Ok, ErrorsBefore, "a property read");
+  CheckWritten(Before, Value);
   return Ok;
 }
 

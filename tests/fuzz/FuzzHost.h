@@ -50,8 +50,9 @@ public:
   HostLong FindProp(std::u16string_view Name);
 
   // A call as the platform makes it: CallAsFunc with the return record, or
-  // CallAsProc; the records are released afterwards. A call that answers
-  // false must have told the host why through AddError.
+  // CallAsProc. A call that answers false must have told the host why through
+  // AddError; a text or blob the library writes into a record must sit in a
+  // host block that holds it, a text with its terminator.
   bool Call(HostLong Method, std::vector<V8Variant>& Records, bool AsFunction, V8Variant* Result = nullptr);
   bool CallByName(std::u16string_view Name, std::vector<V8Variant>& Records, V8Variant* Result = nullptr);
   bool GetProp(HostLong Number, V8Variant& Value);
@@ -67,6 +68,7 @@ public:
 
 private:
   void CheckAnswer(bool Ok, std::size_t ErrorsBefore, const char* What);
+  void CheckWritten(const void* Before, const V8Variant& After);
   void* FObject = nullptr;
 };
 
