@@ -64,8 +64,10 @@ void CheckDocument(TSession& Session, std::u16string_view Method, std::size_t Co
   }
 }
 
-struct TTextSetting {
+// A setting the driver took; only one given as a plain text has a text to read back.
+struct TTakenSetting {
   HostLong Number = -1;
+  bool IsText = false;
   std::u16string Value;
 };
 
@@ -81,7 +83,7 @@ public:
     CheckDocument(FSession, u"GetDescription", 1, 0, "DriverDescription");
     CheckDocument(FSession, u"GetAdditionalActions", 1, 0, "Actions");
     CheckDocument(FSession, u"TerminalParameters", 2, 1, "TerminalParameters");
-    for (const TTextSetting& Setting : FTexts) CheckReadBack(Setting);
+    for (const TTakenSetting& Setting : FTaken) CheckReadBack(Setting);
   }
 
 private:
@@ -104,12 +106,13 @@ private:
       Taken = FSession.SetProp(Number, Value);
       FSession.Release(Value);
     }
-    if (Taken && IsText) FTexts.push_back({Number, Text.substr(0, Text.find(u'\0'))});
+    if (Taken) FTaken.push_back({Number, IsText, Text.substr(0, Text.find(u'\0'))});
   }
 
   // Only the last value given to a property counts.
-  void CheckReadBack(const TTextSetting& Setting) {
-    for (auto Later = FTexts.rbegin(); Later != FTexts.rend(); ++Later) {
+  void CheckReadBack(const TTakenSetting& Setting) {
+    if (!Setting.IsText) return;
+    for (auto Later = FTaken.rbegin(); Later != FTaken.rend(); ++Later) {
       if (Later->Number == Setting.Number) {
         if (&*Later != &Setting) return;
         break;
@@ -121,8 +124,8 @@ private:
     const std::u16string Back = fuzzhost::TextOf(Value);
     FSession.Release(Value);
     if (ReadsAsText && Back != Setting.Value) {
-      fuzztext::Fail("the setting " + ToUtf8(FEnglish[static_cast<std::size_t>(Setting.Number)]) +
-                     " reads back as another text");
+      fuzztext::Fail("the setting " + ToUtf8(FEnglish[static_cast<std::size_t>(Setting.Number)]) + " given \"" +
+                     ToUtf8(Setting.Value) + "\" reads back as \"" + ToUtf8(Back) + "\"");
     }
   }
 
@@ -130,7 +133,7 @@ private:
   TSession FSession;
   std::vector<std::u16string> FEnglish;
   std::vector<std::u16string> FRussian;
-  std::vector<TTextSetting> FTexts;
+  std::vector<TTakenSetting> FTaken;
 };
 
 }  // namespace
