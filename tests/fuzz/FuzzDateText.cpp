@@ -1,19 +1,21 @@
 // The host's dates as the library reads them: day counts (VTYPE_DATE) and
 // broken-down times (VTYPE_TM) made dates and texts, for the call log and the
-// connector's date-time field. Nothing but the documented refusals may be
-// raised, a refusal of the text is the same as that of the check made without
-// it, and a date that decodes encodes back to the same date and time (day
-// counts between -1 and 0 share the instants of day 0 from the other side).
+// connector's date-time field; and the host emulator's typed dates. Nothing
+// but the documented refusals may be raised, a refusal of the text is the same
+// as that of the check made without it, and a date that decodes encodes back
+// to the same date and time (day counts between -1 and 0 share the instants of
+// day 0 from the other side).
 
 #include "bridge/v8napi.h"
 #include "device/uDeviceData.h"
 #include "platform/DateTime.h"
 #include "platform/Exception.h"
-#include "tests/fuzz/FuzzText.h"
+#include "tests/fuzz/FuzzHostValue.h"
 
 namespace {
 
 constexpr std::size_t kTerminalDateTimeDigits = 14;
+constexpr std::size_t kMaxDateText = 24;
 
 bool SameDateTime(const LocalDateTime& A, const LocalDateTime& B) {
   return A.Year == B.Year && A.Month == B.Month && A.Day == B.Day && A.Hour == B.Hour && A.Minute == B.Minute &&
@@ -79,5 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
   CheckDayCount(fuzztext::AnyDouble(In));
   CheckDayCount(In.ConsumeFloatingPointInRange<double>(-700000.0, 3000000.0));
   CheckBrokenDown(In);
+  fuzztext::CheckHostValueText("date:" + In.ConsumeRandomLengthString(kMaxDateText));
   return 0;
 }

@@ -1,6 +1,7 @@
 // The number text readers and writers: host texts read as numbers, the
 // connector's field values read as integers, host numbers made amounts and
-// amounts made the connector's text of hundredths. Nothing but the readers'
+// amounts made the connector's text of hundredths; the host emulator's typed
+// numbers. Nothing but the readers'
 // own refusals may be raised; what is written reads back as the same number.
 #include <cmath>
 #include <limits>
@@ -11,7 +12,7 @@
 #include "platform/Automation.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
-#include "tests/fuzz/FuzzText.h"
+#include "tests/fuzz/FuzzHostValue.h"
 
 namespace {
 
@@ -102,6 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size) {
   CheckAmount(Value);
   CheckRecord(Value);
   CheckAmount(In.ConsumeFloatingPoint<double>());
+  const std::string Prefix = In.PickValueInArray({"int:", "int64:", "num:", "bool:", ""});
+  fuzztext::CheckHostValueText(Prefix + In.ConsumeRandomLengthString(kMaxText));
   CheckText(fuzztext::Text(In, kMaxText));
   CheckText(fuzztext::RemainingText(In));
   return 0;
