@@ -203,16 +203,28 @@ void TSession::CheckWritten(const void* Before, const V8Variant& After) {
 }
 
 bool TSession::Call(HostLong Method, std::vector<V8Variant>& Records, bool AsFunction, V8Variant* Result) {
+  return Invoke(Method, Records, static_cast<HostLong>(Records.size()), AsFunction, Result);
+}
+
+bool TSession::Call(HostLong Method, std::vector<V8Variant>& Records, HostLong Count, bool AsFunction) {
+  return Invoke(Method, Records, Count, AsFunction, nullptr);
+}
+
+bool TSession::Invoke(HostLong Method, std::vector<V8Variant>& Records, HostLong Count, bool AsFunction,
+                      V8Variant* Result) {
   V8Variant Return{};
   const std::size_t ErrorsBefore = Connection.Errors.size();
-  std::vector<const void*> Before;
-  for (const V8Variant& Record : Records) Before.push_back(Record.vtRecString.pstrVal);
+  const std::vector<V8Variant> Before = Records;
   V8Variant* Params = Records.empty() ? nullptr : Records.data();
-  const auto Count = static_cast<HostLong>(Records.size());
   const bool Ok = AsFunction ? Ops().CallAsFunc(Extender(), Method, &Return, Params, Count)
                              : Ops().CallAsProc(Extender(), Method, Params, Count);
   CheckAnswer(Ok, ErrorsBefore, "a method call");
-  for (std::size_t I = 0; I < Records.size(); ++I) CheckWritten(Before[I], Records[I]);
+  for (std::size_t I = 0; I < Records.size(); ++I) {
+    if (static_cast<HostLong>(I) >= Count && std::memcmp(&Before[I], &Records[I], sizeof(V8Variant)) != 0) {
+      fuzztext::Fail("a method wrote a record beyond the count the host passed");
+    }
+    CheckWritten(Before[I].vtRecString.pstrVal, Records[I]);
+  }
   CheckWritten(nullptr, Return);
   if (Result) {
     *Result = Return;

@@ -50,10 +50,13 @@ public:
   HostLong FindProp(std::u16string_view Name);
 
   // A call as the platform makes it: CallAsFunc with the return record, or
-  // CallAsProc. A call that answers false must have told the host why through
-  // AddError; a text or blob the library writes into a record must sit in a
-  // host block that holds it, a text with its terminator.
+  // CallAsProc, with the count of the records or a count below it (even a
+  // negative one). A call that answers false must have told the host why
+  // through AddError; a text or blob the library writes into a record must sit
+  // in a host block that holds it, a text with its terminator; the records
+  // beyond the count stay as they were.
   bool Call(HostLong Method, std::vector<V8Variant>& Records, bool AsFunction, V8Variant* Result = nullptr);
+  bool Call(HostLong Method, std::vector<V8Variant>& Records, HostLong Count, bool AsFunction);
   bool CallByName(std::u16string_view Name, std::vector<V8Variant>& Records, V8Variant* Result = nullptr);
   bool GetProp(HostLong Number, V8Variant& Value);
   bool SetProp(HostLong Number, V8Variant& Value);
@@ -69,6 +72,7 @@ public:
 private:
   void CheckAnswer(bool Ok, std::size_t ErrorsBefore, const char* What);
   void CheckWritten(const void* Before, const V8Variant& After);
+  bool Invoke(HostLong Method, std::vector<V8Variant>& Records, HostLong Count, bool AsFunction, V8Variant* Result);
   void* FObject = nullptr;
 };
 

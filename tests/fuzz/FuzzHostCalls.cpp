@@ -152,7 +152,10 @@ private:
     }
     std::vector<V8Variant> Params = Records(Count);
     NameTheFirstRecord(Params, FIn.ConsumeBool() ? FPropNameViews : kActionNames);
-    FSession.Call(Method, Params, FIn.ConsumeIntegralInRange<int>(0, 7) != 0);
+    // Now and then a count short of the records, down to a negative one.
+    auto Passed = static_cast<HostLong>(Count);
+    if (FIn.ConsumeIntegralInRange<int>(0, 15) == 0) Passed = FIn.ConsumeIntegralInRange<HostLong>(-2, Passed);
+    FSession.Call(Method, Params, Passed, FIn.ConsumeIntegralInRange<int>(0, 7) != 0);
     FSession.Release(Params);
   }
 
