@@ -13,10 +13,6 @@ constexpr Currency kTenThousandthsPerHundredth = 100;
 constexpr int32_t kLowestTrxId = 1;
 constexpr int32_t kHighestTrxId = 65534;
 
-constexpr uint8_t kCardLast4Tag = 0xD1;
-constexpr uint8_t kCardHashTag = 0xD2;
-constexpr uint8_t kCardBinTag = 0xD3;
-constexpr uint8_t kCardContainerTag = 0xEE;
 constexpr std::size_t kBinLength = 6;
 constexpr std::size_t kLast4Length = 4;
 constexpr std::size_t kShortestCardData = 4;

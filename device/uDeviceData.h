@@ -54,6 +54,11 @@ std::u16string ReceiptCardType(const TReceiptItems& AItems);
 // False, leaving AFeatures untouched, when the model number has no "FAN:" part.
 bool ParseTerminalFeatures(std::u16string_view AModelNo, TTerminalCapabilities& AFeatures);
 
+// The card data's elements: the container and the three values inside it.
+inline constexpr uint8_t kCardContainerTag = 0xEE;
+inline constexpr uint8_t kCardLast4Tag = 0xD1;
+inline constexpr uint8_t kCardHashTag = 0xD2;
+inline constexpr uint8_t kCardBinTag = 0xD3;
 struct TCardData {
   std::u16string Hash;
   std::u16string BIN;

@@ -1,6 +1,7 @@
 // The v8host command, run in this process against the fixture add-in.
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "tests/support/HostTestSupport.h"
@@ -204,6 +205,9 @@ TEST(HostCommandWords, TypedValuesParseAndPrintTheSameWay) {
       {"int64:9000000000", int64_t{9000000000}, "int64:9000000000"},
       {"num:1.5", 1.5, "num:1.5"},
       {"num:-0.25", -0.25, "num:-0.25"},
+      // Fifteen digits of the largest doubles round past them: the exact form reads back.
+      {"num:1.7976931348623157e308", std::numeric_limits<double>::max(), "num:1.7976931348623157e+308"},
+      {"num:-1.7976931348623157e308", -std::numeric_limits<double>::max(), "num:-1.7976931348623157e+308"},
       {"bool:true", true, "bool:true"},
       {"bool:0", false, "bool:false"},
       {"date:2024-03-05", HostDate{45356}, "date:2024-03-05T00:00:00"},
@@ -217,6 +221,7 @@ TEST(HostCommandWords, TypedValuesParseAndPrintTheSameWay) {
       EXPECT_EQ(Parsed, Case.Value) << Case.Argument;
     }
     EXPECT_EQ(FormatValue(Parsed), Case.Printed);
+    EXPECT_EQ(FormatValue(ParseValue(Case.Printed)), Case.Printed) << "pasted back";
   }
   for (const char* Bad : {"int:", "int:4x", "int:99999999999", "int64:1e3", "num:abc", "num:", "bool:yes",
                           "date:2024-13-01", "date:2024-02-30", "date:2024-03-05 10:20:30", "date:24-3-5"})

@@ -106,6 +106,31 @@ TEST(LogMaskScope, OverlappingValuesAreMaskedAsOneStretch) {
   EXPECT_EQ(ToUtf8(MaskLogText(u"1234567890123456789012")), "123456************9012");
 }
 
+// A value masked inside a longer run of digits leaves pieces that the line
+// shows as runs of their own; a piece that reads as a card number is masked as
+// one (joined to a card number's mask beside it), so that no line shows one.
+struct CutRunCase {
+  const char* Name;
+  std::u16string_view CardNumber;
+  std::u16string_view Secret;
+  std::u16string_view Text;
+  std::u16string_view Expected;
+};
+const CutRunCase CutRunCases[] = {
+    // 94111111111111111 fails Luhn; once its 9 is masked the line shows 4111111111111111.
+    {"ShortCardNumber", u"9", u"", u"[9; 94111111111111111]", u"[*; 941111*******1111]"},
+    {"Secret", u"", u"0", u"4485047666846668567", u"4485********476668****8567"},
+    {"PieceTooShort", u"9", u"", u"[9; 941111111111]", u"[*; *41111111111]"},
+};
+TEST(LogMaskScope, PiecesOfARunThatAMaskCutsAreJudgedAsCardNumbersOfTheirOwn) {
+  for (const CutRunCase& Case : CutRunCases) {
+    TLogMaskScope Masks;
+    Masks.AddCardNumber(Case.CardNumber);
+    Masks.AddSecret(Case.Secret);
+    EXPECT_EQ(ToUtf8(MaskLogText(Case.Text)), ToUtf8(Case.Expected)) << Case.Name;
+  }
+}
+
 // ---------------------------------------------------------------------------
 TEST_F(LogTest, TheWriterMasksTheTextAndTheDataOfEveryLine) {
   SetLogMode(TLogMode::lmAll);

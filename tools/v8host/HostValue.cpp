@@ -166,6 +166,18 @@ HostValue ParseValue(std::string_view Argument) {
 }
 
 namespace {
+// The log's 15 significant digits, unless they round past the largest double
+// (1.79769313486232E308 reads as out of range): then the shortest exact form,
+// so that a printed number can always be pasted back.
+std::string NumberWord(double Number) {
+  const std::u16string Text = FloatToText(Number);
+  double Back = 0;
+  if (!std::isfinite(Number) || TryParseDouble(Text, Back)) return ToUtf8(Text);
+  char Exact[32];
+  const auto Written = std::to_chars(Exact, Exact + sizeof Exact, Number);
+  return std::string(Exact, Written.ptr);
+}
+
 struct ValueWords {
   std::string Type;
   std::string Value;
@@ -186,7 +198,7 @@ ValueWords WordsOf(const HostValue& Value) {
                           return ValueWords{"int64", std::to_string(Number)};
                         },
                         [](double Number) {
-                          return ValueWords{"num", ToUtf8(FloatToText(Number))};
+                          return ValueWords{"num", NumberWord(Number)};
                         },
                         [](bool Flag) {
                           return ValueWords{"bool", Flag ? "true" : "false"};
