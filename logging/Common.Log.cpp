@@ -140,6 +140,13 @@ void AppendEscaped(std::u16string& Out, std::u16string_view Text) {
   }
 }
 
+// The text as the line shows it, with the card number net over it again.
+std::u16string WrittenText(std::u16string_view Masked) {
+  std::u16string Escaped;
+  AppendEscaped(Escaped, Masked);
+  return MaskWrittenCardNumbers(Escaped);
+}
+
 std::u16string FormatLineAt(const LocalDateTime& Time, std::u16string_view PlainText, std::u16string_view PlainData,
                             TLogLevel Level) {
   // Masked first: nothing below may see a card number or a secret.
@@ -154,11 +161,11 @@ std::u16string FormatLineAt(const LocalDateTime& Time, std::u16string_view Plain
   Line.push_back(u'\t');
   Line += LevelWord(Level);
   Line.push_back(u'\t');
-  AppendEscaped(Line, TrimmedText);
+  Line += WrittenText(TrimmedText);
   // Decided before trimming: blank data still shows that data was passed.
   if (!Data.empty()) {
     Line += u": \t";
-    AppendEscaped(Line, TrimmedData);
+    Line += WrittenText(TrimmedData);
   }
   return Line;
 }

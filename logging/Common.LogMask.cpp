@@ -113,51 +113,6 @@ void AppendStretch(std::u16string& Out, std::u16string_view Stretch, TCover Kind
   }
 }
 
-// Whether the written line shows each character of the text as a digit in
-// clear: the stretches are those WriteCovered writes, a card number's with the
-// digits MaskCardNumber keeps (it keeps the length), a secret's none.
-std::vector<bool> DigitsShown(std::u16string_view Text, const std::vector<TCover>& Covers) {
-  std::vector<bool> Shown(Text.size(), false);
-  for (std::size_t Start = 0; Start < Text.size();) {
-    std::size_t End = Start + 1;
-    while (End < Text.size() && Covers[End] == Covers[Start]) ++End;
-    const std::u16string_view Stretch = Text.substr(Start, End - Start);
-    if (Covers[Start] == TCover::Plain) {
-      for (std::size_t I = 0; I < Stretch.size(); ++I) Shown[Start + I] = IsDigit(Stretch[I]);
-    } else if (Covers[Start] == TCover::CardNumber) {
-      const std::u16string Masked = MaskCardNumber(Stretch);
-      for (std::size_t I = 0; I < Masked.size(); ++I) Shown[Start + I] = IsDigit(Masked[I]);
-    }
-    Start = End;
-  }
-  return Shown;
-}
-
-// A mask that cuts a run of digits leaves pieces the written line shows as
-// runs of their own (a short card number masked whole inside a longer run): a
-// piece that reads as a card number is masked as one, joined to the mask
-// beside it, until the line shows none. Each round covers at least one plain
-// digit, since a card number's own stretch never shows thirteen in a row.
-void CoverShownCardNumbers(std::u16string_view Text, std::vector<TCover>& Covers) {
-  for (bool Covered = true; Covered;) {
-    Covered = false;
-    const std::vector<bool> Shown = DigitsShown(Text, Covers);
-    for (std::size_t Start = 0; Start < Text.size();) {
-      std::size_t End = Start;
-      while (End < Text.size() && Shown[End]) ++End;
-      if (End == Start) {
-        ++Start;
-        continue;
-      }
-      if (LooksLikeCardNumber(Text.substr(Start, End - Start))) {
-        Cover(Covers, Text.size(), Start, End, TCover::CardNumber);
-        Covered = true;
-      }
-      Start = End;
-    }
-  }
-}
-
 std::u16string WriteCovered(std::u16string_view Text, const std::vector<TCover>& Covers) {
   std::u16string Out;
   Out.reserve(Text.size());
@@ -202,9 +157,13 @@ std::u16string MaskLogText(std::u16string_view Text) {
     for (const std::u16string& Value : Scope->FCardNumbers) CoverOccurrences(Text, Value, TCover::CardNumber, Covers);
     for (const std::u16string& Value : Scope->FSecrets) CoverOccurrences(Text, Value, TCover::Secret, Covers);
   }
-  if (Covers.empty()) return std::u16string(Text);
-  CoverShownCardNumbers(Text, Covers);
-  return WriteCovered(Text, Covers);
+  return Covers.empty() ? std::u16string(Text) : WriteCovered(Text, Covers);
+}
+
+std::u16string MaskWrittenCardNumbers(std::u16string_view Written) {
+  std::vector<TCover> Covers;
+  CoverCardNumberRuns(Written, Covers);
+  return Covers.empty() ? std::u16string(Written) : WriteCovered(Written, Covers);
 }
 
 TMaskedLogLine MaskLogLine(std::u16string_view Text, std::u16string_view Data) {

@@ -46,6 +46,14 @@ private:
 // the writer then drops the line rather than write it unmasked.
 std::u16string MaskLogText(std::u16string_view Text);
 
+// The Luhn net once more, over a text as the log writes it (masked, then
+// escaped): a mask that cuts a longer run of digits, or an escape's digits
+// before one ("\u0099" and 22222222222222), can leave a run that reads as a
+// card number only in the written line; it is masked as one there. An
+// escape's digits always open their run, within the six digits a card
+// number keeps.
+std::u16string MaskWrittenCardNumbers(std::u16string_view Written);
+
 struct TMaskedLogLine {
   std::u16string Text;
   std::u16string Data;
