@@ -143,6 +143,11 @@ orvex_show_apt_log() {
   tail -n 15 "$ORVEX_APT_LOG" | sed 's/^/  | /' >&2
 }
 
+# A value of a configured build's cache: orvex_cache_value PRESET NAME.
+orvex_cache_value() {
+  sed -n "s/^$2:[A-Z]*=//p" "$ORVEX_ROOT/build/$1/CMakeCache.txt"
+}
+
 # The libraries of the add-in package (scripts/package): each line the preset
 # that builds it, the platform's names of its system and architecture, and its
 # file name in the package (one folder: the names must differ).
