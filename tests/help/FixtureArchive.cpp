@@ -4,8 +4,10 @@
 #include <minizip/zip.h>
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "platform/Text.h"
@@ -13,11 +15,13 @@
 namespace helptest {
 namespace {
 
+// Test processes run side by side and share the temporary folder: a name
+// unique to this process keeps one from reading another's half-written file.
 std::filesystem::path FreshArchivePath() {
+  static const std::uint64_t ProcessTag = (std::uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
   static std::atomic<int> Counter{0};
   return std::filesystem::temp_directory_path() /
-         ("help-fixture-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-          std::to_string(Counter++) + ".zip");
+         ("help-fixture-" + std::to_string(ProcessTag) + "-" + std::to_string(Counter++) + ".zip");
 }
 
 std::string ReadAndRemove(const std::filesystem::path& Path) {
