@@ -1,0 +1,75 @@
+#pragma once
+// The host side shared by the side-by-side benchmarks: our driver library and
+// the peer add-in, each loaded once for the program and called through the
+// same host emulator code, a scratch machine-wide data folder for the logs, and
+// the load of a library measured in a process of its own.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "tools/v8host/HostComponent.h"
+#include "tools/v8host/HostObjects.h"
+
+namespace comparebench {
+
+// A library as the host keeps it: loaded once, told the host's capabilities
+// when it asks for them, its first class the one created.
+struct AddIn {
+  explicit AddIn(const char* FilePath);
+
+  std::string Path;
+  v8host::AddInLibrary Library;
+  std::u16string ClassName;
+};
+
+// The shipped driver library and the peer add-in, loaded on first use.
+const AddIn& Driver();
+const AddIn& Peer();
+
+// The two objects the host hands to every component.
+struct HostObjects {
+  v8host::HostMemoryManager Memory;
+  v8host::HostConnection Connection;
+
+  v8host::ComponentSetup Setup() { return {Memory, Connection}; }
+};
+
+// One component created and initialised as the host does, for the whole of a
+// benchmark; its tables called directly in the timed loops.
+class Session {
+public:
+  explicit Session(const AddIn& Subject);
+
+  v8host::Component& Object() noexcept { return FObject; }
+  const TLanguageExtenderOps& Extender() const noexcept { return FObject.Extender(); }
+  void* ExtenderInterface() const noexcept { return FObject.ExtenderInterface(); }
+
+  // The driver's LogEnabled property, written as the host writes it.
+  void SetLogEnabled(bool Enabled);
+
+private:
+  HostObjects FHost;
+  v8host::Component FObject;
+};
+
+// The machine-wide data folder (and so the log folder) of this process, and of
+// the libraries it loads, moved into a fresh temporary folder while it lives.
+class ScratchDataFolder {
+public:
+  ScratchDataFolder();
+  ~ScratchDataFolder();
+  ScratchDataFolder(const ScratchDataFolder&) = delete;
+  ScratchDataFolder& operator=(const ScratchDataFolder&) = delete;
+
+  const std::filesystem::path& Path() const noexcept { return FPath; }
+
+private:
+  std::filesystem::path FPath;
+};
+
+// Starts the load probe on the library and answers what it measured: dlopen
+// and the first GetClassNames in a fresh process, in nanoseconds. Raises an
+// Exception when the probe fails.
+int64_t LoadInFreshProcess(const std::string& LibraryPath);
+
+}  // namespace comparebench
