@@ -152,8 +152,9 @@ long AddIn::GetNProps() { return static_cast<long>(FProperties.size()); }
 
 long AddIn::FindProp(const char16_t* Name) { return FindByName(FProperties, Name); }
 
-const char16_t* AddIn::GetPropName(long Number, long Language) {
-  const Property* Found = At(FProperties, Number);
+template <class Member>
+const char16_t* AddIn::NameCopy(const std::vector<Member>& Members, long Number, long Language) {
+  const Member* Found = At(Members, Number);
   if (!Found) return nullptr;
   try {
     return HostCopy(Language == 0 ? Found->Name : Found->LocalName);
@@ -161,6 +162,8 @@ const char16_t* AddIn::GetPropName(long Number, long Language) {
     return nullptr;
   }
 }
+
+const char16_t* AddIn::GetPropName(long Number, long Language) { return NameCopy(FProperties, Number, Language); }
 
 bool AddIn::GetPropVal(long Number, V8Variant* Record) {
   const Property* Found = At(FProperties, Number);
@@ -197,15 +200,7 @@ long AddIn::GetNMethods() { return static_cast<long>(FMethods.size()); }
 
 long AddIn::FindMethod(const char16_t* Name) { return FindByName(FMethods, Name); }
 
-const char16_t* AddIn::GetMethodName(long Number, long Language) {
-  const Method* Found = At(FMethods, Number);
-  if (!Found) return nullptr;
-  try {
-    return HostCopy(Language == 0 ? Found->Name : Found->LocalName);
-  } catch (...) {
-    return nullptr;
-  }
-}
+const char16_t* AddIn::GetMethodName(long Number, long Language) { return NameCopy(FMethods, Number, Language); }
 
 long AddIn::GetNParams(long Number) {
   const Method* Found = At(FMethods, Number);
@@ -253,7 +248,7 @@ PEER_EXPORT const char16_t* GetClassNames() { return peer::AddIn::kClassName; }
 PEER_EXPORT long GetClassObject(const char16_t* Name, void** Interface) {
   if (!Name || !Interface || *Interface || std::u16string_view(Name) != peer::AddIn::kClassName) return 0;
   try {
-    *Interface = static_cast<peer::ComponentBase*>(new peer::AddIn);
+    *Interface = static_cast<v8host::GxxComponent*>(new peer::AddIn);
     return 1;
   } catch (...) {
     return 0;
@@ -262,7 +257,7 @@ PEER_EXPORT long GetClassObject(const char16_t* Name, void** Interface) {
 
 PEER_EXPORT long DestroyObject(void** Interface) {
   if (!Interface || !*Interface) return -1;
-  delete static_cast<peer::ComponentBase*>(*Interface);
+  delete static_cast<v8host::GxxComponent*>(*Interface);
   *Interface = nullptr;
   return 0;
 }

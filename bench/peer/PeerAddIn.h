@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/peer/PeerInterfaces.h"
+#include "tools/v8host/GxxInterfaces.h"
 
 namespace peer {
 
@@ -34,7 +35,7 @@ struct Method {
   std::function<Value(std::vector<Value>&)> Call;
 };
 
-class AddIn final : public ComponentBase {
+class AddIn final : public v8host::GxxComponent {
 public:
   static constexpr const char16_t* kClassName = u"Peer";
 
@@ -87,6 +88,8 @@ private:
   Value GetRevision();
 
   const char16_t* HostCopy(const std::u16string& Text);
+  template <class Member>
+  const char16_t* NameCopy(const std::vector<Member>& Members, long Number, long Language);
   bool ToRecord(const Value& From, V8Variant& To);
   bool Call(long Number, V8Variant* Return, V8Variant* Params, long Count);
 
