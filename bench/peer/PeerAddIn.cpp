@@ -1,6 +1,7 @@
 #include "bench/peer/PeerAddIn.h"
 
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace peer {
@@ -9,6 +10,44 @@ namespace {
 
 constexpr int32_t kVersion = 10000;
 constexpr int32_t kRevision = 4000;
+
+// The driver's exported surface. A component of this design registers every
+// member in each object, so creating one costs in proportion to its members:
+// beside its two trivial ones the peer carries as many more as the driver has.
+constexpr std::size_t kSurfaceProperties = 10;
+constexpr std::size_t kSurfaceMethods = 39;
+
+struct MemberNames {
+  std::u16string Name;
+  std::u16string LocalName;
+};
+
+std::u16string Numbered(std::u16string_view Stem, std::size_t Number) {
+  std::u16string Text(Stem);
+  const std::string Digits = std::to_string(Number);
+  Text.append(Digits.begin(), Digits.end());
+  return Text;
+}
+
+std::vector<MemberNames> NumberedNames(std::size_t Count, std::u16string_view Stem, std::u16string_view LocalStem) {
+  std::vector<MemberNames> Names;
+  for (std::size_t Number = 1; Number <= Count; ++Number)
+    Names.push_back({Numbered(Stem, Number), Numbered(LocalStem, Number)});
+  return Names;
+}
+
+// Built once: each object copies them as it would copy its names from literals.
+const std::vector<MemberNames>& SurfaceProperties() {
+  static const std::vector<MemberNames> Names =
+      NumberedNames(kSurfaceProperties - 1, u"SettingNumber", u"НастройкаНомер");
+  return Names;
+}
+
+const std::vector<MemberNames>& SurfaceMethods() {
+  static const std::vector<MemberNames> Names =
+      NumberedNames(kSurfaceMethods - 1, u"OperationNumber", u"ОперацияНомер");
+  return Names;
+}
 
 // ASCII and the Russian alphabet: the letters member names are written in.
 char16_t Folded(char16_t Letter) {
@@ -64,6 +103,15 @@ Overloaded(Visitors...) -> Overloaded<Visitors...>;
 AddIn::AddIn() {
   AddProperty(u"Version", u"Версия", [] { return Value{kVersion}; });
   AddMethod(u"GetRevision", u"ПолучитьРевизию", &AddIn::GetRevision);
+
+  FSettings.resize(SurfaceProperties().size());
+  for (std::size_t Index = 0; Index < FSettings.size(); ++Index) {
+    const MemberNames& Names = SurfaceProperties()[Index];
+    AddProperty(
+        Names.Name, Names.LocalName, [this, Index] { return FSettings[Index]; },
+        [this, Index](const Value& Setting) { FSettings[Index] = Setting; });
+  }
+  for (const MemberNames& Names : SurfaceMethods()) AddMethod(Names.Name, Names.LocalName, &AddIn::DoNothing);
 }
 
 void AddIn::AddProperty(std::u16string Name, std::u16string LocalName, std::function<Value()> Get,
@@ -72,6 +120,8 @@ void AddIn::AddProperty(std::u16string Name, std::u16string LocalName, std::func
 }
 
 Value AddIn::GetRevision() { return kRevision; }
+
+Value AddIn::DoNothing() { return {}; }
 
 // ---------------------------------------------------------------------------
 bool AddIn::Init(void* HostConnection) {

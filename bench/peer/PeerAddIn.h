@@ -86,6 +86,7 @@ private:
   }
 
   Value GetRevision();
+  Value DoNothing();
 
   const char16_t* HostCopy(const std::u16string& Text);
   template <class Member>
@@ -96,6 +97,7 @@ private:
   Connection* FConnection = nullptr;
   MemoryManager* FMemory = nullptr;
   std::u16string FLocale;
+  std::vector<Value> FSettings;
   std::vector<Property> FProperties;
   std::vector<Method> FMethods;
 };
