@@ -13,6 +13,7 @@
 
 #include "platform/Exception.h"
 #include "platform/Text.h"
+#include "platform/posix/FileDescriptor.posix.h"
 #include "tools/v8host/DynamicLibrary.h"
 
 extern char** environ;
@@ -36,22 +37,6 @@ std::u16string FirstClass(const v8host::AddInLibrary& Library) {
   if (Classes.empty() || Classes.front().empty()) throw Exception(std::u16string(u"The library names no class"));
   return Classes.front();
 }
-
-class FileDescriptor {
-public:
-  explicit FileDescriptor(int Fd = -1) noexcept : FFd(Fd) {}
-  ~FileDescriptor() { Close(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int Get() const noexcept { return FFd; }
-  void Close() noexcept {
-    if (FFd >= 0) ::close(FFd);
-    FFd = -1;
-  }
-
-private:
-  int FFd;
-};
 
 std::string ReadAll(int Fd) {
   std::string Text;
@@ -120,8 +105,8 @@ ScratchDataFolder::~ScratchDataFolder() {
 int64_t LoadInFreshProcess(const std::string& LibraryPath) {
   int Ends[2];
   if (::pipe2(Ends, O_CLOEXEC) != 0) throw Exception(std::string_view("Cannot make a pipe for the load probe"));
-  FileDescriptor Reader(Ends[0]);
-  FileDescriptor Writer(Ends[1]);
+  os::TFileDescriptor Reader(Ends[0]);
+  os::TFileDescriptor Writer(Ends[1]);
 
   SpawnActions Actions;
   ::posix_spawn_file_actions_adddup2(Actions.Get(), Writer.Get(), STDOUT_FILENO);
@@ -131,7 +116,7 @@ int64_t LoadInFreshProcess(const std::string& LibraryPath) {
   pid_t Child = 0;
   const int Failure = ::posix_spawn(&Child, Program.c_str(), Actions.Get(), nullptr, Arguments, environ);
   if (Failure != 0) throw Exception("Cannot start " + Program + ": " + std::strerror(Failure));
-  Writer.Close();
+  Writer.Reset();
   const std::string Output = ReadAll(Reader.Get());
 
   int Status = 0;
