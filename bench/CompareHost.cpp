@@ -80,7 +80,10 @@ const AddIn& Peer() {
   return Library;
 }
 
-Session::Session(const AddIn& Subject) : FObject(Subject.Library, Subject.ClassName, FHost.Setup()) {}
+Session::Session(const AddIn& Subject)
+    : FObject(Subject.Library, Subject.ClassName, FHost.Setup()),
+      FExtender(&FObject.Extender()),
+      FExtenderInterface(FObject.ExtenderInterface()) {}
 
 void Session::SetLogEnabled(bool Enabled) {
   const v8host::CallOutcome Outcome = FObject.SetProperty(FObject.PropNumber(u"LogEnabled"), Enabled);

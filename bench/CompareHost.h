@@ -41,8 +41,8 @@ public:
   explicit Session(const AddIn& Subject);
 
   v8host::Component& Object() noexcept { return FObject; }
-  const TLanguageExtenderOps& Extender() const noexcept { return FObject.Extender(); }
-  void* ExtenderInterface() const noexcept { return FObject.ExtenderInterface(); }
+  const TLanguageExtenderOps& Extender() const noexcept { return *FExtender; }
+  void* ExtenderInterface() const noexcept { return FExtenderInterface; }
 
   // The driver's LogEnabled property, written as the host writes it.
   void SetLogEnabled(bool Enabled);
@@ -50,6 +50,10 @@ public:
 private:
   HostObjects FHost;
   v8host::Component FObject;
+  // Read once, as a host keeps the interface it was given: a timed call is the
+  // library's work and one indirect call.
+  const TLanguageExtenderOps* FExtender;
+  void* FExtenderInterface;
 };
 
 // The machine-wide data folder (and so the log folder) of this process, and of
