@@ -8,9 +8,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/AutomationProvider.h"
@@ -111,8 +114,48 @@ std::string ReadEntry(const std::string& Folder, const std::string& Name) {
 
 struct Registration {
   std::u16string ProgId;     // as registered, which may differ in case from the name asked for
+  std::string EntryName;     // the entry's file name: ProgId as the folder holds it
   std::string Provider;      // as registered
   std::string RealProvider;  // what is loaded: the checked real path
+};
+
+// What stat() tells of the file a path leads to now (links followed). Equal
+// stamps mean the same file, unchanged: a replacement is another inode, a
+// write moves the size or the modification time, and every chmod, chown or
+// rename of it moves the status change time.
+struct FileStamp {
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  off_t Size = 0;
+  uid_t Owner = 0;
+  gid_t Group = 0;
+  mode_t Mode = 0;
+  timespec Modified{};
+  timespec Changed{};
+};
+
+bool operator==(const timespec& A, const timespec& B) noexcept {
+  return A.tv_sec == B.tv_sec && A.tv_nsec == B.tv_nsec;
+}
+
+bool operator==(const FileStamp& A, const FileStamp& B) noexcept {
+  return A.Device == B.Device && A.Inode == B.Inode && A.Size == B.Size && A.Owner == B.Owner && A.Group == B.Group &&
+         A.Mode == B.Mode && A.Modified == B.Modified && A.Changed == B.Changed;
+}
+
+// Nothing when the path leads nowhere now.
+std::optional<FileStamp> StampOf(const std::string& Path) noexcept {
+  struct stat Info {};
+  if (::stat(Path.c_str(), &Info) != 0) return std::nullopt;
+  return FileStamp{Info.st_dev, Info.st_ino,  Info.st_size, Info.st_uid,
+                   Info.st_gid, Info.st_mode, Info.st_mtim, Info.st_ctim};
+}
+
+// The three files a registration rests on, each stamped just before it was
+// checked: a change after the stamp, even one during the check, shows as a
+// different stamp later.
+struct RegistrationStamps {
+  std::optional<FileStamp> Folder, Entry, Provider;
 };
 
 std::string TrustedRegistry(const std::string& Folder) {
@@ -130,17 +173,20 @@ std::optional<std::string> TrustedRegistryFolder() {
 
 // The provider library registered for ProgId. A relative path would send
 // dlopen() searching the library path, so such an entry is refused.
-Registration RegistrationOf(std::u16string_view ProgId) {
-  if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
+Registration RegistrationOf(std::u16string_view ProgId, const std::string& RegistryPath, RegistrationStamps& Stamps) {
+  Stamps.Folder = StampOf(RegistryPath);
   const std::optional<std::string> Folder = TrustedRegistryFolder();
   if (!Folder) RaiseInvalidClassString();
   const std::vector<std::string> Entries = EntriesOf(*Folder, ProgId);
   if (Entries.empty()) RaiseInvalidClassString();
-  Registration Found{FromUtf8(Entries.front()), ReadEntry(*Folder, Entries.front()), {}};
+  const std::string& Name = Entries.front();
+  Stamps.Entry = StampOf(RegistryPath + "/" + Name);
+  Registration Found{FromUtf8(Name), Name, ReadEntry(*Folder, Name), {}};
   if (Found.Provider.empty() || Found.Provider.front() != '/') {
     throw Exception(u"The automation class \"" + Found.ProgId + u"\" is registered with the provider \"" +
                     FromUtf8(Found.Provider) + u"\", which is not an absolute path");
   }
+  Stamps.Provider = StampOf(Found.Provider);
   Found.RealProvider = TrustedOrRefused(
       Found.Provider, os::TTrustedKind::RegularFile,
       u"The automation provider \"" + FromUtf8(Found.Provider) + u"\" of the class \"" + Found.ProgId + u"\"");
@@ -235,6 +281,83 @@ void WriteEntry(const std::string& Folder, const std::string& Name, const std::s
   }
 }
 
+// A class whose registration passed every check, for the effective user it
+// was checked for, with the stamps of its folder, entry and provider.
+struct CheckedClass {
+  uid_t User = 0;
+  RegistrationStamps Stamps;
+  Registration Class;
+  ProviderEntry Make = nullptr;
+};
+
+// Whether a class checked before may be created again without the full look-up
+// (the folder listed, the entry read, every folder from the root down checked
+// for each of the three, the provider opened): only when the same user asks
+// and the folder, the entry and the provider are each still the very file
+// that was checked, unchanged in content, owner and rights. A file swapped
+// anywhere on their paths, a folder above included, leads the stat() to
+// another file; an entry added, renamed or removed changes the folder. Any
+// difference at all, or a stat() that fails, and the full look-up runs again.
+bool StillHolds(const CheckedClass& Checked, const std::string& RegistryPath, uid_t User) {
+  const RegistrationStamps& Was = Checked.Stamps;
+  return Checked.User == User && StampOf(RegistryPath) == Was.Folder &&
+         StampOf(RegistryPath + "/" + Checked.Class.EntryName) == Was.Entry &&
+         StampOf(Checked.Class.Provider) == Was.Provider;
+}
+
+// The classes checked in this process, by registry folder and case-folded
+// ProgID. A provider library stays loaded for the life of the process, so its
+// entry stays valid as long as the registration does.
+class CheckedClasses {
+public:
+  std::shared_ptr<const CheckedClass> Find(const std::string& Key) {
+    const std::lock_guard Lock(FMutex);
+    const auto Found = FClasses.find(Key);
+    return Found == FClasses.end() ? nullptr : Found->second;
+  }
+  void Store(const std::string& Key, std::shared_ptr<const CheckedClass> Checked) {
+    const std::lock_guard Lock(FMutex);
+    if (Checked)
+      FClasses.insert_or_assign(Key, std::move(Checked));
+    else
+      FClasses.erase(Key);
+  }
+
+private:
+  std::mutex FMutex;
+  std::unordered_map<std::string, std::shared_ptr<const CheckedClass>> FClasses;
+};
+
+CheckedClasses& CheckedClassCache() {
+  static CheckedClasses Cache;
+  return Cache;
+}
+
+std::shared_ptr<const CheckedClass> CheckedClassOf(std::u16string_view ProgId) {
+  if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
+  const std::string RegistryPath = NativeRegistryFolder();
+  std::string Key = RegistryPath;
+  Key += '\0';
+  Key += ToUtf8(FoldCase(ProgId));
+  const uid_t User = ::geteuid();
+  CheckedClasses& Cache = CheckedClassCache();
+  if (std::shared_ptr<const CheckedClass> Cached = Cache.Find(Key)) {
+    if (StillHolds(*Cached, RegistryPath, User)) return Cached;
+  }
+  auto Checked = std::make_shared<CheckedClass>();
+  Checked->User = User;
+  try {
+    Checked->Class = RegistrationOf(ProgId, RegistryPath, Checked->Stamps);
+    Checked->Make = LoadProviderEntry(Checked->Class);
+  } catch (...) {
+    Cache.Store(Key, nullptr);
+    throw;
+  }
+  const RegistrationStamps& Stamps = Checked->Stamps;
+  Cache.Store(Key, Stamps.Folder && Stamps.Entry && Stamps.Provider ? Checked : nullptr);
+  return Checked;
+}
+
 }  // namespace
 
 std::u16string RegistryFolder() {
@@ -267,9 +390,9 @@ void UnregisterClass(std::u16string_view ProgId, std::u16string_view OnlyOfProvi
 }
 
 ObjectRef CreateObject(std::u16string_view ProgId) {
-  const Registration Class = RegistrationOf(ProgId);
-  const ProviderEntry Entry = LoadProviderEntry(Class);
-  Object* Instance = Entry(Class.ProgId.c_str());
+  const std::shared_ptr<const CheckedClass> Checked = CheckedClassOf(ProgId);
+  const Registration& Class = Checked->Class;
+  Object* Instance = Checked->Make(Class.ProgId.c_str());
   if (Instance == nullptr) {
     throw Exception(u"The automation provider \"" + FromUtf8(Class.Provider) + u"\" does not provide the class \"" +
                     Class.ProgId + u"\"");
