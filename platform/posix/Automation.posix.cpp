@@ -54,15 +54,26 @@ bool IsValidProgId(std::u16string_view ProgId) {
 
 // COM compares class names without regard to case. ProgIDs are ASCII in
 // practice, so ASCII letters are folded and everything else compares exactly.
+char16_t FoldCase(char16_t C) noexcept { return C >= u'A' && C <= u'Z' ? static_cast<char16_t>(C - u'A' + u'a') : C; }
+
 std::u16string FoldCase(std::u16string_view Text) {
   std::u16string Folded(Text);
-  for (char16_t& C : Folded) {
-    if (C >= u'A' && C <= u'Z') C = static_cast<char16_t>(C - u'A' + u'a');
-  }
+  for (char16_t& C : Folded) C = FoldCase(C);
   return Folded;
 }
 
-std::string NativeRegistryFolder() { return ToUtf8(RegistryFolder()); }
+// The registry folder as the system names it: the variable's bytes as they
+// are when they are ASCII (no conversion on every look-up), else as
+// RegistryFolder's text converts back, so that registration and look-up
+// always name the same folder.
+std::string NativeRegistryFolder() {
+  const char* Folder = ::secure_getenv("ORVEX_AUTOMATION_REGISTRY");
+  const std::string_view Named = Folder != nullptr && *Folder != '\0' ? Folder : kDefaultRegistryFolder;
+  for (const char C : Named) {
+    if (static_cast<unsigned char>(C) >= 0x80) return ToUtf8(FromUtf8(Named));
+  }
+  return std::string(Named);
+}
 
 // The file names in Folder that register ProgId, in whatever case they were written.
 std::vector<std::string> EntriesOf(const std::string& Folder, std::u16string_view ProgId) {
@@ -114,7 +125,7 @@ std::string ReadEntry(const std::string& Folder, const std::string& Name) {
 
 struct Registration {
   std::u16string ProgId;     // as registered, which may differ in case from the name asked for
-  std::string EntryName;     // the entry's file name: ProgId as the folder holds it
+  std::string EntryPath;     // the entry on the registry folder's path as configured
   std::string Provider;      // as registered
   std::string RealProvider;  // what is loaded: the checked real path
 };
@@ -180,8 +191,9 @@ Registration RegistrationOf(std::u16string_view ProgId, const std::string& Regis
   const std::vector<std::string> Entries = EntriesOf(*Folder, ProgId);
   if (Entries.empty()) RaiseInvalidClassString();
   const std::string& Name = Entries.front();
-  Stamps.Entry = StampOf(RegistryPath + "/" + Name);
-  Registration Found{FromUtf8(Name), Name, ReadEntry(*Folder, Name), {}};
+  Registration Found{FromUtf8(Name), RegistryPath + "/" + Name, {}, {}};
+  Stamps.Entry = StampOf(Found.EntryPath);
+  Found.Provider = ReadEntry(*Folder, Name);
   if (Found.Provider.empty() || Found.Provider.front() != '/') {
     throw Exception(u"The automation class \"" + Found.ProgId + u"\" is registered with the provider \"" +
                     FromUtf8(Found.Provider) + u"\", which is not an absolute path");
@@ -300,8 +312,7 @@ struct CheckedClass {
 // difference at all, or a stat() that fails, and the full look-up runs again.
 bool StillHolds(const CheckedClass& Checked, const std::string& RegistryPath, uid_t User) {
   const RegistrationStamps& Was = Checked.Stamps;
-  return Checked.User == User && StampOf(RegistryPath) == Was.Folder &&
-         StampOf(RegistryPath + "/" + Checked.Class.EntryName) == Was.Entry &&
+  return Checked.User == User && StampOf(RegistryPath) == Was.Folder && StampOf(Checked.Class.EntryPath) == Was.Entry &&
          StampOf(Checked.Class.Provider) == Was.Provider;
 }
 
@@ -336,9 +347,15 @@ CheckedClasses& CheckedClassCache() {
 std::shared_ptr<const CheckedClass> CheckedClassOf(std::u16string_view ProgId) {
   if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
   const std::string RegistryPath = NativeRegistryFolder();
+  // The folder, then the case-folded ProgID's code units: one key per class of
+  // one registry (a folder's name holds no NUL).
   std::string Key = RegistryPath;
   Key += '\0';
-  Key += ToUtf8(FoldCase(ProgId));
+  for (const char16_t C : ProgId) {
+    const char16_t Folded = FoldCase(C);
+    Key += static_cast<char>(Folded & 0xFF);
+    Key += static_cast<char>(Folded >> 8);
+  }
   const uid_t User = ::geteuid();
   CheckedClasses& Cache = CheckedClassCache();
   if (std::shared_ptr<const CheckedClass> Cached = Cache.Find(Key)) {
@@ -360,10 +377,7 @@ std::shared_ptr<const CheckedClass> CheckedClassOf(std::u16string_view ProgId) {
 
 }  // namespace
 
-std::u16string RegistryFolder() {
-  const char* Folder = ::secure_getenv("ORVEX_AUTOMATION_REGISTRY");
-  return FromUtf8(Folder != nullptr && *Folder != '\0' ? Folder : kDefaultRegistryFolder);
-}
+std::u16string RegistryFolder() { return FromUtf8(NativeRegistryFolder()); }
 
 void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath) {
   if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
