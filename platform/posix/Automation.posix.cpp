@@ -334,6 +334,11 @@ public:
       FClasses.erase(Key);
   }
 
+  void Clear() {
+    const std::lock_guard Lock(FMutex);
+    FClasses.clear();
+  }
+
 private:
   std::mutex FMutex;
   std::unordered_map<std::string, std::shared_ptr<const CheckedClass>> FClasses;
@@ -343,6 +348,17 @@ CheckedClasses& CheckedClassCache() {
   static CheckedClasses Cache;
   return Cache;
 }
+
+// A registration this process changes, also one it fails to change half-way,
+// is looked up in full again: an entry removed and written anew within one
+// tick of the file system's clock may come back with the same inode, size and
+// times.
+struct ForgetCheckedClasses {
+  ForgetCheckedClasses() = default;
+  ForgetCheckedClasses(const ForgetCheckedClasses&) = delete;
+  ForgetCheckedClasses& operator=(const ForgetCheckedClasses&) = delete;
+  ~ForgetCheckedClasses() { CheckedClassCache().Clear(); }
+};
 
 std::shared_ptr<const CheckedClass> CheckedClassOf(std::u16string_view ProgId) {
   if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
@@ -387,6 +403,7 @@ void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath)
     throw Exception(u"The provider library of an automation class must be given by its absolute path, not \"" +
                     std::u16string(ProviderPath) + u"\"");
   }
+  const ForgetCheckedClasses Forget;
   // Exact rights whatever the umask: the folder must keep the rules a root
   // process checks before it trusts an entry. A registry that breaks them
   // takes no entry, which the driver would refuse anyway.
@@ -400,6 +417,7 @@ void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath)
 
 void UnregisterClass(std::u16string_view ProgId, std::u16string_view OnlyOfProvider) {
   if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
+  const ForgetCheckedClasses Forget;
   RemoveEntries(NativeRegistryFolder(), ProgId, {}, ToUtf8(OnlyOfProvider));
 }
 
