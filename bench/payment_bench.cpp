@@ -15,9 +15,9 @@
 #include <string>
 
 #include "acquiring/uDriver.h"
+#include "bench/RacingClock.h"
 #include "bridge/v8napi.h"
 #include "platform/Automation.h"
-#include "platform/Clock.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
 #include "tests/bridge/FakeHost.h"
@@ -29,26 +29,12 @@ using automation::Argument;
 using automation::ObjectRef;
 using automation::Value;
 
-// Every look at the clock is a quarter of a second later: the pacing between
-// exchanges never waits, and the terminal, reading the same clock, is never busy.
-class TRacingClock final : public os::IClock {
-public:
-  TRacingClock() noexcept { os::SetClock(this); }
-  ~TRacingClock() override { os::SetClock(nullptr); }
-  TRacingClock(const TRacingClock&) = delete;
-  TRacingClock& operator=(const TRacingClock&) = delete;
+constexpr char16_t kExtension[] = u"a_orvextx1c83n";
 
-  LocalDateTime Now() override { return os::SystemClock().Now(); }
-  uint32_t TickCount() noexcept override { return FNow += 250; }
-  void SleepMs(uint32_t) noexcept override {}
-
-private:
-  uint32_t FNow = 1;
-};
-
-// The simulated terminal of this process, its clock the racing one.
+// The simulated terminal of this process and its control object.
 struct TTerminal {
-  TTerminal() : Shared((terminal_sim::RegisterSimulator(), Clock)) {
+  TTerminal() {
+    terminal_sim::RegisterSimulator();
     Control = automation::CreateObject(u"Tandemix.Simulator");
   }
   void Reset() const { Control->Call(u"Reset", {}); }
@@ -69,8 +55,6 @@ struct TTerminal {
     return Text;
   }
 
-  TRacingClock Clock;
-  terminal_sim::ClockShare Shared;
   ObjectRef Control;
 };
 
@@ -79,14 +63,21 @@ TTerminal& Terminal() {
   return Instance;
 }
 
+// The racing clock for the driver and the terminal while a benchmark runs.
+struct TRacingTerminal {
+  TRacingTerminal() { Terminal(); }
+  bench::TRacingClock Clock;
+  terminal_sim::ClockShare Shared{Clock};
+};
+
 // The driver class as the library registers it, and one component of it with
 // a host's connection and memory manager.
 class TDriverHost {
 public:
   TDriverHost() {
     static const TClassReg& Class = []() -> const TClassReg& {
-      TCommonDriver::RegisterDriver<TDriver>(u"a_orvextx1c83n", u"Payment benchmark", u"");
-      return *ClassRegistry().FindClass(ClassRegistry().ClassNames().c_str());
+      TCommonDriver::RegisterDriver<TDriver>(kExtension, u"Payment benchmark", u"");
+      return *ClassRegistry().FindClass(kExtension);
     }();
     FComponent = CreateComponentObject(Class);
     if (FComponent == nullptr) throw Exception(std::u16string(u"The driver's component cannot be created"));
@@ -207,7 +198,7 @@ std::u16string TraceOf(TSale&& Sale) {
 }
 
 void BM_PaymentOurs(benchmark::State& State) {
-  Terminal();
+  const TRacingTerminal Racing;
   TDriverHost Host;
   TDirectSale Direct;
   const std::u16string Ours = TraceOf([&] { Host.Pay(); });
@@ -225,7 +216,7 @@ void BM_PaymentOurs(benchmark::State& State) {
 BENCHMARK(BM_PaymentOurs)->Name("payment/ours");
 
 void BM_PaymentDirect(benchmark::State& State) {
-  Terminal();
+  const TRacingTerminal Racing;
   TDirectSale Direct;
   for (auto _ : State) {
     if (!Direct.Run()) {

@@ -224,7 +224,9 @@ TEST_P(RegistryAttack, IsRefusedWithTheRuleItBreaks) {
   const auto& [Case, CreatedBefore] = GetParam();
   if (Case.NeedsSecondUser) SkipUnlessAttackerCanReachShared();
   if (IsSkipped()) return;
-  if (CreatedBefore) ASSERT_NE(automation::CreateObject(kStore), nullptr);
+  if (CreatedBefore) {
+    ASSERT_NE(automation::CreateObject(kStore), nullptr);
+  }
   ASSERT_TRUE(Case.Plant(At)) << "the attack could not be planted";
   EXPECT_EQ(CreationFailure(), Case.Refusal(At));
 }
