@@ -182,7 +182,8 @@ std::optional<std::string> TrustedRegistryFolder() {
   return TrustedRegistry(Folder);
 }
 
-// The provider library registered for ProgId. A relative path would send
+// The provider library registered for ProgId in the folder RegistryPath
+// names, with the stamps of the files it rests on. A relative path would send
 // dlopen() searching the library path, so such an entry is refused.
 Registration RegistrationOf(std::u16string_view ProgId, const std::string& RegistryPath, RegistrationStamps& Stamps) {
   Stamps.Folder = StampOf(RegistryPath);
@@ -344,8 +345,10 @@ private:
   std::unordered_map<std::string, std::shared_ptr<const CheckedClass>> FClasses;
 };
 
+// Never destroyed: an object may still be created while the process exits
+// (from another static's destructor, or another thread).
 CheckedClasses& CheckedClassCache() {
-  static CheckedClasses Cache;
+  static CheckedClasses& Cache = *new CheckedClasses;
   return Cache;
 }
 
