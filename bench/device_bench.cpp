@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "bench/RacingClock.h"
 #include "device/uBerTlv.h"
 #include "device/uDevice.h"
-#include "platform/Clock.h"
 #include "platform/Text.h"
 #include "tools/terminal-sim/ProcessRegistration.h"
 
@@ -39,26 +39,9 @@ void BM_GetTagDataAsStringOfLongValue(benchmark::State& State) {
 }
 BENCHMARK(BM_GetTagDataAsStringOfLongValue);
 
-// Every look at the clock is a quarter of a second later: the pacing between
-// exchanges never waits. The process's clock while it lives.
-class TRacingClock final : public os::IClock {
-public:
-  TRacingClock() noexcept { os::SetClock(this); }
-  ~TRacingClock() override { os::SetClock(nullptr); }
-  TRacingClock(const TRacingClock&) = delete;
-  TRacingClock& operator=(const TRacingClock&) = delete;
-
-  LocalDateTime Now() override { return os::SystemClock().Now(); }
-  uint32_t TickCount() noexcept override { return FNow += 250; }
-  void SleepMs(uint32_t) noexcept override {}
-
-private:
-  uint32_t FNow = 1;
-};
-
 void BM_SaleAgainstTheSimulator(benchmark::State& State) {
   terminal_sim::RegisterSimulator();
-  TRacingClock Clock;
+  bench::TRacingClock Clock;
   // The simulated terminal's busy rule counts the same quarters of a second.
   const terminal_sim::ClockShare Shared(Clock);
   TDevice Device;

@@ -44,7 +44,11 @@ std::u16string RegistryFolder();
 // must keep the rules of os::TrustedRealPath (platform/posix): owned by root or
 // this user and writable by nobody else, all the way up from the root; an
 // entry is a regular file of at most 8 KiB. A class that breaks one fails to be
-// created with a message naming the path and the rule.
+// created with a message naming the path and the rule. A class that passed is
+// created again without the full look-up for as long as the same user asks
+// and the folder, the entry and the provider are the very files checked,
+// unchanged (device, inode, size, times, owner, rights); anything else about
+// them, and the look-up and every check run again.
 void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath);
 void UnregisterClass(std::u16string_view ProgId, std::u16string_view OnlyOfProvider = {});
 

@@ -8,9 +8,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/AutomationProvider.h"
@@ -51,15 +54,26 @@ bool IsValidProgId(std::u16string_view ProgId) {
 
 // COM compares class names without regard to case. ProgIDs are ASCII in
 // practice, so ASCII letters are folded and everything else compares exactly.
+char16_t FoldCase(char16_t C) noexcept { return C >= u'A' && C <= u'Z' ? static_cast<char16_t>(C - u'A' + u'a') : C; }
+
 std::u16string FoldCase(std::u16string_view Text) {
   std::u16string Folded(Text);
-  for (char16_t& C : Folded) {
-    if (C >= u'A' && C <= u'Z') C = static_cast<char16_t>(C - u'A' + u'a');
-  }
+  for (char16_t& C : Folded) C = FoldCase(C);
   return Folded;
 }
 
-std::string NativeRegistryFolder() { return ToUtf8(RegistryFolder()); }
+// The registry folder as the system names it: the variable's bytes as they
+// are when they are ASCII (no conversion on every look-up), else as
+// RegistryFolder's text converts back, so that registration and look-up
+// always name the same folder.
+std::string NativeRegistryFolder() {
+  const char* Folder = ::secure_getenv("ORVEX_AUTOMATION_REGISTRY");
+  const std::string_view Named = Folder != nullptr && *Folder != '\0' ? Folder : kDefaultRegistryFolder;
+  for (const char C : Named) {
+    if (static_cast<unsigned char>(C) >= 0x80) return ToUtf8(FromUtf8(Named));
+  }
+  return std::string(Named);
+}
 
 // The file names in Folder that register ProgId, in whatever case they were written.
 std::vector<std::string> EntriesOf(const std::string& Folder, std::u16string_view ProgId) {
@@ -111,8 +125,48 @@ std::string ReadEntry(const std::string& Folder, const std::string& Name) {
 
 struct Registration {
   std::u16string ProgId;     // as registered, which may differ in case from the name asked for
+  std::string EntryPath;     // the entry on the registry folder's path as configured
   std::string Provider;      // as registered
   std::string RealProvider;  // what is loaded: the checked real path
+};
+
+// What stat() tells of the file a path leads to now (links followed). Equal
+// stamps mean the same file, unchanged: a replacement is another inode, a
+// write moves the size or the modification time, and every chmod, chown or
+// rename of it moves the status change time.
+struct FileStamp {
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  off_t Size = 0;
+  uid_t Owner = 0;
+  gid_t Group = 0;
+  mode_t Mode = 0;
+  timespec Modified{};
+  timespec Changed{};
+};
+
+bool operator==(const timespec& A, const timespec& B) noexcept {
+  return A.tv_sec == B.tv_sec && A.tv_nsec == B.tv_nsec;
+}
+
+bool operator==(const FileStamp& A, const FileStamp& B) noexcept {
+  return A.Device == B.Device && A.Inode == B.Inode && A.Size == B.Size && A.Owner == B.Owner && A.Group == B.Group &&
+         A.Mode == B.Mode && A.Modified == B.Modified && A.Changed == B.Changed;
+}
+
+// Nothing when the path leads nowhere now.
+std::optional<FileStamp> StampOf(const std::string& Path) noexcept {
+  struct stat Info {};
+  if (::stat(Path.c_str(), &Info) != 0) return std::nullopt;
+  return FileStamp{Info.st_dev, Info.st_ino,  Info.st_size, Info.st_uid,
+                   Info.st_gid, Info.st_mode, Info.st_mtim, Info.st_ctim};
+}
+
+// The three files a registration rests on, each stamped just before it was
+// checked: a change after the stamp, even one during the check, shows as a
+// different stamp later.
+struct RegistrationStamps {
+  std::optional<FileStamp> Folder, Entry, Provider;
 };
 
 std::string TrustedRegistry(const std::string& Folder) {
@@ -128,19 +182,24 @@ std::optional<std::string> TrustedRegistryFolder() {
   return TrustedRegistry(Folder);
 }
 
-// The provider library registered for ProgId. A relative path would send
+// The provider library registered for ProgId in the folder RegistryPath
+// names, with the stamps of the files it rests on. A relative path would send
 // dlopen() searching the library path, so such an entry is refused.
-Registration RegistrationOf(std::u16string_view ProgId) {
-  if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
+Registration RegistrationOf(std::u16string_view ProgId, const std::string& RegistryPath, RegistrationStamps& Stamps) {
+  Stamps.Folder = StampOf(RegistryPath);
   const std::optional<std::string> Folder = TrustedRegistryFolder();
   if (!Folder) RaiseInvalidClassString();
   const std::vector<std::string> Entries = EntriesOf(*Folder, ProgId);
   if (Entries.empty()) RaiseInvalidClassString();
-  Registration Found{FromUtf8(Entries.front()), ReadEntry(*Folder, Entries.front()), {}};
+  const std::string& Name = Entries.front();
+  Registration Found{FromUtf8(Name), RegistryPath + "/" + Name, {}, {}};
+  Stamps.Entry = StampOf(Found.EntryPath);
+  Found.Provider = ReadEntry(*Folder, Name);
   if (Found.Provider.empty() || Found.Provider.front() != '/') {
     throw Exception(u"The automation class \"" + Found.ProgId + u"\" is registered with the provider \"" +
                     FromUtf8(Found.Provider) + u"\", which is not an absolute path");
   }
+  Stamps.Provider = StampOf(Found.Provider);
   Found.RealProvider = TrustedOrRefused(
       Found.Provider, os::TTrustedKind::RegularFile,
       u"The automation provider \"" + FromUtf8(Found.Provider) + u"\" of the class \"" + Found.ProgId + u"\"");
@@ -235,12 +294,109 @@ void WriteEntry(const std::string& Folder, const std::string& Name, const std::s
   }
 }
 
+// A class whose registration passed every check, for the effective user it
+// was checked for, with the stamps of its folder, entry and provider.
+struct CheckedClass {
+  uid_t User = 0;
+  RegistrationStamps Stamps;
+  Registration Class;
+  ProviderEntry Make = nullptr;
+};
+
+// Whether a class checked before may be created again without the full look-up
+// (the folder listed, the entry read, every folder from the root down checked
+// for each of the three, the provider opened): only when the same user asks
+// and the folder, the entry and the provider are each still the very file
+// that was checked, unchanged in content, owner and rights. A file swapped
+// anywhere on their paths, a folder above included, leads the stat() to
+// another file; an entry added, renamed or removed changes the folder. Any
+// difference at all, or a stat() that fails, and the full look-up runs again.
+bool StillHolds(const CheckedClass& Checked, const std::string& RegistryPath, uid_t User) {
+  const RegistrationStamps& Was = Checked.Stamps;
+  return Checked.User == User && StampOf(RegistryPath) == Was.Folder && StampOf(Checked.Class.EntryPath) == Was.Entry &&
+         StampOf(Checked.Class.Provider) == Was.Provider;
+}
+
+// The classes checked in this process, by registry folder and case-folded
+// ProgID. A provider library stays loaded for the life of the process, so its
+// entry stays valid as long as the registration does.
+class CheckedClasses {
+public:
+  std::shared_ptr<const CheckedClass> Find(const std::string& Key) {
+    const std::lock_guard Lock(FMutex);
+    const auto Found = FClasses.find(Key);
+    return Found == FClasses.end() ? nullptr : Found->second;
+  }
+  void Store(const std::string& Key, std::shared_ptr<const CheckedClass> Checked) {
+    const std::lock_guard Lock(FMutex);
+    if (Checked)
+      FClasses.insert_or_assign(Key, std::move(Checked));
+    else
+      FClasses.erase(Key);
+  }
+
+  void Clear() {
+    const std::lock_guard Lock(FMutex);
+    FClasses.clear();
+  }
+
+private:
+  std::mutex FMutex;
+  std::unordered_map<std::string, std::shared_ptr<const CheckedClass>> FClasses;
+};
+
+// Never destroyed: an object may still be created while the process exits
+// (from another static's destructor, or another thread).
+CheckedClasses& CheckedClassCache() {
+  static CheckedClasses& Cache = *new CheckedClasses;
+  return Cache;
+}
+
+// A registration this process changes, also one it fails to change half-way,
+// is looked up in full again: an entry removed and written anew within one
+// tick of the file system's clock may come back with the same inode, size and
+// times.
+struct ForgetCheckedClasses {
+  ForgetCheckedClasses() = default;
+  ForgetCheckedClasses(const ForgetCheckedClasses&) = delete;
+  ForgetCheckedClasses& operator=(const ForgetCheckedClasses&) = delete;
+  ~ForgetCheckedClasses() { CheckedClassCache().Clear(); }
+};
+
+std::shared_ptr<const CheckedClass> CheckedClassOf(std::u16string_view ProgId) {
+  if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
+  const std::string RegistryPath = NativeRegistryFolder();
+  // The folder, then the case-folded ProgID's code units: one key per class of
+  // one registry (a folder's name holds no NUL).
+  std::string Key = RegistryPath;
+  Key += '\0';
+  for (const char16_t C : ProgId) {
+    const char16_t Folded = FoldCase(C);
+    Key += static_cast<char>(Folded & 0xFF);
+    Key += static_cast<char>(Folded >> 8);
+  }
+  const uid_t User = ::geteuid();
+  CheckedClasses& Cache = CheckedClassCache();
+  if (std::shared_ptr<const CheckedClass> Cached = Cache.Find(Key)) {
+    if (StillHolds(*Cached, RegistryPath, User)) return Cached;
+  }
+  auto Checked = std::make_shared<CheckedClass>();
+  Checked->User = User;
+  try {
+    Checked->Class = RegistrationOf(ProgId, RegistryPath, Checked->Stamps);
+    Checked->Make = LoadProviderEntry(Checked->Class);
+  } catch (...) {
+    Cache.Store(Key, nullptr);
+    throw;
+  }
+  const RegistrationStamps& Stamps = Checked->Stamps;
+  Cache.Store(Key, Stamps.Folder && Stamps.Entry && Stamps.Provider ? Checked : nullptr);
+  return Checked;
+}
+
 }  // namespace
 
-std::u16string RegistryFolder() {
-  const char* Folder = ::secure_getenv("ORVEX_AUTOMATION_REGISTRY");
-  return FromUtf8(Folder != nullptr && *Folder != '\0' ? Folder : kDefaultRegistryFolder);
-}
+std::u16string RegistryFolder() { return FromUtf8(NativeRegistryFolder()); }
 
 void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath) {
   if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
@@ -250,6 +406,7 @@ void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath)
     throw Exception(u"The provider library of an automation class must be given by its absolute path, not \"" +
                     std::u16string(ProviderPath) + u"\"");
   }
+  const ForgetCheckedClasses Forget;
   // Exact rights whatever the umask: the folder must keep the rules a root
   // process checks before it trusts an entry. A registry that breaks them
   // takes no entry, which the driver would refuse anyway.
@@ -263,13 +420,14 @@ void RegisterClass(std::u16string_view ProgId, std::u16string_view ProviderPath)
 
 void UnregisterClass(std::u16string_view ProgId, std::u16string_view OnlyOfProvider) {
   if (!IsValidProgId(ProgId)) RaiseInvalidClassString();
+  const ForgetCheckedClasses Forget;
   RemoveEntries(NativeRegistryFolder(), ProgId, {}, ToUtf8(OnlyOfProvider));
 }
 
 ObjectRef CreateObject(std::u16string_view ProgId) {
-  const Registration Class = RegistrationOf(ProgId);
-  const ProviderEntry Entry = LoadProviderEntry(Class);
-  Object* Instance = Entry(Class.ProgId.c_str());
+  const std::shared_ptr<const CheckedClass> Checked = CheckedClassOf(ProgId);
+  const Registration& Class = Checked->Class;
+  Object* Instance = Checked->Make(Class.ProgId.c_str());
   if (Instance == nullptr) {
     throw Exception(u"The automation provider \"" + FromUtf8(Class.Provider) + u"\" does not provide the class \"" +
                     Class.ProgId + u"\"");

@@ -3,9 +3,12 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -176,6 +179,56 @@ TEST_F(AutomationProvider, UnregisteredClassIsGone) {
   fs::remove_all(FFolder);  // no registry at all on this machine
   EXPECT_EQ(CreationFailureOf(kStore), u"Invalid class string");
   EXPECT_NO_THROW(automation::UnregisterClass(kStore));
+}
+
+// A class created once is looked up again when its registration changed by
+// other hands than this process's (a package replacing or removing a file).
+TEST_F(AutomationProvider, ChangesMadeBehindTheProcessAreSeenAtTheNextCreation) {
+  const auto Rewrite = [this](const std::string& Provider) {
+    const fs::path Aside = FFolder / ".aside";
+    std::ofstream(Aside) << Provider << "\n";
+    fs::permissions(Aside,
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    fs::rename(Aside, FFolder / "Orvex.TestStore");
+  };
+  const struct {
+    const char* Name;
+    std::function<void()> Change;
+    std::u16string Message;
+  } Cases[] = {
+      {"another provider", [&] { Rewrite(TEST_NO_ENTRY_PATH); },
+       u"The automation provider \"" + FromUtf8(TEST_NO_ENTRY_PATH) + u"\" has no entry OrvexCreateAutomationObject: " +
+           FromUtf8(TEST_NO_ENTRY_PATH) + u": undefined symbol: OrvexCreateAutomationObject"},
+      {"entry removed", [this] { fs::remove(FFolder / "Orvex.TestStore"); }, u"Invalid class string"},
+      {"registry removed", [this] { fs::remove_all(FFolder); }, u"Invalid class string"},
+  };
+  for (const auto& Case : Cases) {
+    automation::RegisterClass(kStore, FromUtf8(TEST_PROVIDER_PATH));
+    ASSERT_NE(automation::CreateObject(kStore), nullptr) << Case.Name;
+    Case.Change();
+    EXPECT_EQ(CreationFailureOf(kStore), Case.Message) << Case.Name;
+  }
+}
+
+// Threads of one host create objects at once while the class is registered
+// again and again: every creation finds the class.
+TEST_F(AutomationProvider, CreationsFromSeveralThreadsWhileTheClassIsRegisteredAgain) {
+  std::atomic<int> Failures = 0;
+  std::vector<std::thread> Creators;
+  for (int Thread = 0; Thread < 4; ++Thread) {
+    Creators.emplace_back([&Failures] {
+      for (int Round = 0; Round < 200; ++Round) {
+        try {
+          if (automation::CreateObject(kStore) == nullptr) ++Failures;
+        } catch (const Exception&) {
+          ++Failures;
+        }
+      }
+    });
+  }
+  for (int Round = 0; Round < 50; ++Round) automation::RegisterClass(kStore, FromUtf8(TEST_PROVIDER_PATH));
+  for (std::thread& Creator : Creators) Creator.join();
+  EXPECT_EQ(Failures, 0);
 }
 
 // An exception thrown by the provider is still handled after the object that

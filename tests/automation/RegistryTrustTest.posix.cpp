@@ -12,6 +12,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <tuple>
 
 #include "platform/AutomationProvider.h"
 #include "platform/Exception.h"
@@ -214,18 +215,41 @@ std::u16string CreationFailure() {
   return Failure;
 }
 
-class RegistryAttack : public RegistryTrust, public ::testing::WithParamInterface<AttackCase> {};
+// Each attack planted on a class never created before, and on one created
+// once already: a class the process has checked is checked again as soon as
+// anything about its registration changed.
+class RegistryAttack : public RegistryTrust, public ::testing::WithParamInterface<std::tuple<AttackCase, bool>> {};
 
 TEST_P(RegistryAttack, IsRefusedWithTheRuleItBreaks) {
-  const AttackCase& Case = GetParam();
+  const auto& [Case, CreatedBefore] = GetParam();
   if (Case.NeedsSecondUser) SkipUnlessAttackerCanReachShared();
   if (IsSkipped()) return;
+  if (CreatedBefore) {
+    ASSERT_NE(automation::CreateObject(kStore), nullptr);
+  }
   ASSERT_TRUE(Case.Plant(At)) << "the attack could not be planted";
   EXPECT_EQ(CreationFailure(), Case.Refusal(At));
 }
 
-INSTANTIATE_TEST_SUITE_P(Planted, RegistryAttack, ::testing::ValuesIn(kAttacks),
-                         [](const ::testing::TestParamInfo<AttackCase>& Info) { return Info.param.Name; });
+INSTANTIATE_TEST_SUITE_P(Planted, RegistryAttack, ::testing::Combine(::testing::ValuesIn(kAttacks), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<AttackCase, bool>>& Info) {
+                           return std::string(std::get<0>(Info.param).Name) +
+                                  (std::get<1>(Info.param) ? "_AfterACreation" : "");
+                         });
+
+// The provider library alone changing its rights after a creation: the entry
+// and the folder are as they were, and still the library is checked again.
+TEST_F(RegistryTrust, ALibraryOthersMayWriteAfterACreationIsRefusedUntilItIsTrustedAgain) {
+  const fs::path Library = At.Base / "libs" / "lib.so";
+  MakeFolder(Library.parent_path(), kRootFolder);
+  fs::copy_file(At.Provider, Library);
+  automation::RegisterClass(kStore, FromUtf8(Library.string()));
+  ASSERT_NE(automation::CreateObject(kStore), nullptr);
+  ASSERT_EQ(::chmod(Library.c_str(), 0664), 0);
+  EXPECT_EQ(CreationFailure(), ProviderRefusal(Library) + kWritable);
+  ASSERT_EQ(::chmod(Library.c_str(), 0644), 0);
+  EXPECT_NE(automation::CreateObject(kStore), nullptr);
+}
 
 // A sticky folder owned by root, like /tmp, may be above the registry and the
 // library: in it only an entry's owner may rename or remove the entry. A link
