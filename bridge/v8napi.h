@@ -2,7 +2,6 @@
 // The host bridge: class registry, driver object base, component object and the
 // host's value records.
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -48,10 +47,16 @@ public:
   V8Variant* TempParam = nullptr;
 
 private:
-  std::deque<TDefParamValue> Values;
-  // The strings the string defaults point at, owned by the list.
-  std::deque<std::u16string> WideTexts;
-  std::deque<std::string> NarrowTexts;
+  // A default with the text its string value points at. Held by pointer so
+  // that values and texts never move; nearly every method has no default, and
+  // an empty vector costs no allocation.
+  struct TStoredValue {
+    TDefParamValue Param{};
+    std::u16string WideText;
+    std::string NarrowText;
+  };
+  TStoredValue& AddStored(int32_t Num);
+  std::vector<std::unique_ptr<TStoredValue>> Values;
 };
 
 // The parameters of a method whose values the log must never show: a card

@@ -6,13 +6,15 @@
 #include "bridge/v8napi.h"
 
 // ---------------------------------------------------------------------------
-V8Variant* TDefParamList::AddParam(int32_t Num) {
-  TDefParamValue& Entry = Values.emplace_back();
-  std::memset(&Entry.Value, 0, sizeof(Entry.Value));
-  Entry.Num = Num - 1;
-  TempParam = &Entry.Value;
-  return TempParam;
+TDefParamList::TStoredValue& TDefParamList::AddStored(int32_t Num) {
+  TStoredValue& Entry = *Values.emplace_back(std::make_unique<TStoredValue>());
+  std::memset(&Entry.Param.Value, 0, sizeof(Entry.Param.Value));
+  Entry.Param.Num = Num - 1;
+  TempParam = &Entry.Param.Value;
+  return Entry;
 }
+
+V8Variant* TDefParamList::AddParam(int32_t Num) { return &AddStored(Num).Param.Value; }
 
 namespace {
 template <class T>
@@ -39,24 +41,28 @@ void TDefParamList::AddDate(double V, int32_t ParamNum) {
 }
 
 void TDefParamList::AddWString(std::u16string_view V, int32_t ParamNum) {
-  std::u16string& Text = WideTexts.emplace_back(V);
-  V8Variant* Value = AddParam(ParamNum);
+  TStoredValue& Entry = AddStored(ParamNum);
+  std::u16string& Text = Entry.WideText;
+  Text = V;
+  V8Variant* Value = &Entry.Param.Value;
   Value->vt = VTYPE_PWSTR;
   Value->vtRecWideString.pwstrVal = Text.data();
   Value->vtRecWideString.wstrLen = static_cast<uint32_t>(Text.size());
 }
 
 void TDefParamList::AddAString(std::string_view V, int32_t ParamNum) {
-  std::string& Text = NarrowTexts.emplace_back(V);
-  V8Variant* Value = AddParam(ParamNum);
+  TStoredValue& Entry = AddStored(ParamNum);
+  std::string& Text = Entry.NarrowText;
+  Text = V;
+  V8Variant* Value = &Entry.Param.Value;
   Value->vt = VTYPE_PSTR;
   Value->vtRecString.pstrVal = Text.data();
   Value->vtRecString.strLen = static_cast<uint32_t>(Text.size());
 }
 
 const TDefParamList::TDefParamValue* TDefParamList::Find(int32_t Num) const noexcept {
-  for (const TDefParamValue& Entry : Values) {
-    if (Entry.Num == Num) return &Entry;
+  for (const auto& Entry : Values) {
+    if (Entry->Param.Num == Num) return &Entry->Param;
   }
   return nullptr;
 }

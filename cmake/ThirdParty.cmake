@@ -19,13 +19,17 @@ if(WIN32)
   target_include_directories(orvex_pugixml_static SYSTEM PUBLIC "${ORVEX_DEB_SRC_DIR}/pugixml/src")
   target_link_libraries(orvex_pugixml INTERFACE orvex_pugixml_static)
 else()
+  # Debian's static archive (position-independent): linked in, the library has
+  # one object fewer to map and relocate when the host loads it.
   find_package(pugixml REQUIRED)
-  target_link_libraries(orvex_pugixml INTERFACE pugixml::pugixml)
+  target_link_libraries(orvex_pugixml INTERFACE pugixml::static)
 endif()
 
 #   orvex_minizip — reading zip archives (zlib's minizip), the help archive.
 # Windows: zlib from Debian's MinGW package (libz-mingw-w64-dev), minizip from
 # its source package.
+# Linux: the shared library; Debian's i386 archive of minizip and its zlib
+# archives are not position-independent, so they cannot go into ours.
 add_library(orvex_minizip INTERFACE)
 if(WIN32)
   orvex_require_deb_source(minizip)
@@ -65,7 +69,10 @@ if(WIN32)
   target_link_libraries(orvex_cmark_gfm INTERFACE ${cmark_libraries})
   add_dependencies(orvex_cmark_gfm orvex_cmark_gfm_build)
 else()
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(ORVEX_CMARK_GFM REQUIRED IMPORTED_TARGET libcmark-gfm)
-  target_link_libraries(orvex_cmark_gfm INTERFACE PkgConfig::ORVEX_CMARK_GFM)
+  # Debian's static archives (position-independent), linked in for the same
+  # reason as pugixml; the extensions need the core, so they come first.
+  find_library(ORVEX_CMARK_GFM_EXTENSIONS_ARCHIVE NAMES libcmark-gfm-extensions.a REQUIRED)
+  find_library(ORVEX_CMARK_GFM_ARCHIVE NAMES libcmark-gfm.a REQUIRED)
+  target_compile_definitions(orvex_cmark_gfm INTERFACE CMARK_GFM_STATIC_DEFINE CMARK_GFM_EXTENSIONS_STATIC_DEFINE)
+  target_link_libraries(orvex_cmark_gfm INTERFACE "${ORVEX_CMARK_GFM_EXTENSIONS_ARCHIVE}" "${ORVEX_CMARK_GFM_ARCHIVE}")
 endif()

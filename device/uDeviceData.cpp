@@ -19,7 +19,9 @@ constexpr std::size_t kShortestCardData = 4;
 
 constexpr std::u16string_view kFeaturesPrefix = u"FAN:";
 
-// Seeded when the library loads; every component of the process draws from it.
+// Seeded once, at the first draw: filling the generator's state is costly, and
+// the host should not wait for it while it loads the library. Every component
+// of the process draws from it.
 std::mt19937& TrxIdGenerator() {
   static std::mt19937 Generator = [] {
     std::random_device Entropy;
@@ -29,7 +31,6 @@ std::mt19937& TrxIdGenerator() {
   }();
   return Generator;
 }
-[[maybe_unused]] const bool kTrxIdGeneratorSeeded = (TrxIdGenerator(), true);
 
 char16_t LowerLetter(char16_t C) noexcept {
   if (C >= u'A' && C <= u'Z') return static_cast<char16_t>(C + 0x20);

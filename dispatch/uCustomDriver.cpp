@@ -155,7 +155,12 @@ void RaiseTooFewParameters(int32_t Expected, int32_t Passed) {
 std::u16string ModuleFileName() { return GetModuleFilePath(); }
 
 std::u16string ModuleVersionText(std::u16string_view FileName) {
-  return ModuleVersionText(ReadModuleVersion(FileName.empty() ? ModuleFileName() : std::u16string(FileName)));
+  if (FileName.empty()) {
+    // Every new component object shows the library's version: formatted once.
+    static const std::u16string OwnVersion = ModuleVersionText(GetModuleVersion());
+    return OwnVersion;
+  }
+  return ModuleVersionText(ReadModuleVersion(std::u16string(FileName)));
 }
 
 namespace exports {

@@ -15,9 +15,17 @@ std::u16string VersionNumberText(uint32_t Value) { return IntToText(Value); }
 
 }  // namespace
 
-std::u16string GetModuleFilePath() { return os::ModuleFilePath(&ModuleAnchor); }
+// A loaded library neither moves nor changes its file version, so both are asked
+// once per process; a failed path look-up throws and is asked again next time.
+const std::u16string& GetModuleFilePath() {
+  static const std::u16string Path = os::ModuleFilePath(&ModuleAnchor);
+  return Path;
+}
 
-TModuleVersion GetModuleVersion() { return ReadModuleVersion(GetModuleFilePath()); }
+TModuleVersion GetModuleVersion() {
+  static const TModuleVersion Version = ReadModuleVersion(GetModuleFilePath());
+  return Version;
+}
 
 std::u16string ModuleVersionText(const TModuleVersion& Version) {
   return FormatText(u"%s.%s.%s.%s", {VersionNumberText(Version[0]), VersionNumberText(Version[1]),

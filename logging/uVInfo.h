@@ -7,9 +7,9 @@
 
 using TModuleVersion = std::array<uint16_t, 4>;
 
-// The library's own file in long-path form.
-std::u16string GetModuleFilePath();
-// The library's file version; 0.0.0.0 when it carries none.
+// The library's own file in long-path form, found once per process.
+const std::u16string& GetModuleFilePath();
+// The library's file version, read once per process; 0.0.0.0 when it carries none.
 TModuleVersion GetModuleVersion();
 // The file version stored in any library file; 0.0.0.0 without one or when unreadable.
 TModuleVersion ReadModuleVersion(const std::u16string& FilePath);

@@ -5,6 +5,8 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <fstream>
 
@@ -32,6 +34,14 @@ public:
     return ::pread(FFd, Out, Size, static_cast<off_t>(Offset)) == static_cast<ssize_t>(Size);
   }
 
+  // Up to Size bytes, fewer where the file ends; the count read.
+  std::size_t ReadUpTo(uint64_t Offset, void* Out, std::size_t Size) const {
+    if (Offset >= FSize) return 0;
+    if (Size > FSize - Offset) Size = static_cast<std::size_t>(FSize - Offset);
+    const ssize_t Read = ::pread(FFd, Out, Size, static_cast<off_t>(Offset));
+    return Read > 0 ? static_cast<std::size_t>(Read) : 0;
+  }
+
   template <class T>
   bool ReadAt(uint64_t Offset, T& Out) const {
     return ReadAt(Offset, &Out, sizeof(T));
@@ -40,6 +50,41 @@ public:
 private:
   int FFd;
   uint64_t FSize = 0;
+};
+
+// A region of the file (the section table, the section names) read through one
+// buffer: the walk over its small neighbouring pieces costs a read or two
+// instead of one read per piece. A piece beyond the region or the file is
+// not found, as with a direct read.
+class TRegionReader {
+public:
+  TRegionReader(const TBoundedFile& File, uint64_t Offset, uint64_t Size) : FFile(File), FOffset(Offset), FSize(Size) {}
+
+  bool ReadAt(uint64_t Offset, void* Out, std::size_t Size) {
+    if (Offset > FSize || Size > FSize - Offset || Size > FBuffer.size()) return false;
+    if (Offset < FStart || Offset - FStart + Size > FFilled) {
+      uint64_t FileOffset = 0;
+      if (__builtin_add_overflow(FOffset, Offset, &FileOffset)) return false;
+      FStart = Offset;
+      const uint64_t Wanted = std::min<uint64_t>(FBuffer.size(), FSize - Offset);
+      FFilled = FFile.ReadUpTo(FileOffset, FBuffer.data(), static_cast<std::size_t>(Wanted));
+      if (Size > FFilled) return false;
+    }
+    std::memcpy(Out, FBuffer.data() + (Offset - FStart), Size);
+    return true;
+  }
+
+  template <class T>
+  bool ReadAt(uint64_t Offset, T& Out) {
+    return ReadAt(Offset, &Out, sizeof(T));
+  }
+
+private:
+  const TBoundedFile& FFile;
+  uint64_t FOffset, FSize;
+  uint64_t FStart = 0;
+  std::size_t FFilled = 0;
+  std::array<unsigned char, 4096> FBuffer;
 };
 
 constexpr unsigned char HostByteOrder = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? ELFDATA2LSB : ELFDATA2MSB;
@@ -54,21 +99,14 @@ bool IsReadableElf(const TElfHeader& Header) {
          Header.e_shstrndx < Header.e_shnum;
 }
 
-bool ReadSectionHeader(const TBoundedFile& File, const TElfHeader& Header, unsigned Index, TElfSection& Section) {
-  uint64_t Offset = 0;
-  if (__builtin_add_overflow(Header.e_shoff, uint64_t{Index} * Header.e_shentsize, &Offset)) return false;
-  return File.ReadAt(Offset, Section);
+bool ReadSectionHeader(TRegionReader& Table, const TElfHeader& Header, unsigned Index, TElfSection& Section) {
+  return Table.ReadAt(uint64_t{Index} * Header.e_shentsize, Section);
 }
 
-bool SectionNamed(const TBoundedFile& File, const TElfSection& Names, const TElfSection& Section,
-                  std::string_view Wanted) {
+bool SectionNamed(TRegionReader& Names, const TElfSection& Section, std::string_view Wanted) {
   char Name[sizeof(ORVEX_VERSION_SECTION)] = {};
   const std::size_t Length = Wanted.size() + 1;  // with the terminating NUL
-  uint64_t Offset = 0;
-  if (Length > sizeof(Name) || Section.sh_name >= Names.sh_size || Length > Names.sh_size - Section.sh_name ||
-      __builtin_add_overflow(Names.sh_offset, uint64_t{Section.sh_name}, &Offset))
-    return false;
-  return File.ReadAt(Offset, Name, Length) && Name[Wanted.size()] == '\0' &&
+  return Length <= sizeof(Name) && Names.ReadAt(Section.sh_name, Name, Length) && Name[Wanted.size()] == '\0' &&
          std::string_view(Name, Wanted.size()) == Wanted;
 }
 
@@ -130,13 +168,15 @@ void ParseReleaseNumbers(std::string_view Release, TOSVersionFacts& Facts) {
 TModuleVersion ReadModuleVersion(const std::u16string& FilePath) {
   const TBoundedFile File(FilePath);
   TElfHeader Header{};
-  TElfSection Names{};
-  if (!File.ReadAt(0, Header) || !IsReadableElf(Header) || !ReadSectionHeader(File, Header, Header.e_shstrndx, Names))
-    return {};
+  if (!File.ReadAt(0, Header) || !IsReadableElf(Header)) return {};
+  TRegionReader Table(File, Header.e_shoff, uint64_t{Header.e_shnum} * Header.e_shentsize);
+  TElfSection NamesSection{};
+  if (!ReadSectionHeader(Table, Header, Header.e_shstrndx, NamesSection)) return {};
+  TRegionReader Names(File, NamesSection.sh_offset, NamesSection.sh_size);
   for (unsigned Index = 0; Index < Header.e_shnum; ++Index) {
     TElfSection Section{};
     TModuleVersion Version{};
-    if (ReadSectionHeader(File, Header, Index, Section) && SectionNamed(File, Names, Section, ORVEX_VERSION_SECTION) &&
+    if (ReadSectionHeader(Table, Header, Index, Section) && SectionNamed(Names, Section, ORVEX_VERSION_SECTION) &&
         ReadVersionSection(File, Section, Version))
       return Version;
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <string>
 

@@ -148,17 +148,50 @@ void PatchEverySection(std::string& Library, std::size_t FieldOffset, T Value) {
     Patch(Library, Header.e_shoff + Index * Header.e_shentsize + FieldOffset, Value);
 }
 
+// The version read from a changed copy of the fixture library (2.17.300.4001).
+TModuleVersion VersionOfChangedFixture(const ElfDamage& Change) {
+  const fs::path Fixture = fs::path(GetModuleFilePath()).parent_path() / VERSION_FIXTURE_NAME;
+  std::string Library = ReadFileBytes(Fixture);
+  if (Library.size() < sizeof(TElfHeader)) return {};
+  Change.Apply(Library);
+  const fs::path Changed = fs::temp_directory_path() / (std::string("orvex-elf-") + Change.Name);
+  std::ofstream(Changed, std::ios::binary) << Library;
+  const TModuleVersion Version = ReadModuleVersion(Changed.u16string());
+  fs::remove(Changed);
+  return Version;
+}
+
 class DamagedElfTest : public ::testing::TestWithParam<ElfDamage> {};
 
 TEST_P(DamagedElfTest, GivesZeroVersionWithoutReadingOutOfBounds) {
-  const fs::path Fixture = fs::path(GetModuleFilePath()).parent_path() / VERSION_FIXTURE_NAME;
-  std::string Library = ReadFileBytes(Fixture);
-  ASSERT_GE(Library.size(), sizeof(TElfHeader));
-  GetParam().Apply(Library);
-  const fs::path Damaged = fs::temp_directory_path() / (std::string("orvex-elf-") + GetParam().Name);
-  std::ofstream(Damaged, std::ios::binary) << Library;
-  EXPECT_EQ(ReadModuleVersion(Damaged.u16string()), (TModuleVersion{0, 0, 0, 0}));
-  fs::remove(Damaged);
+  EXPECT_EQ(VersionOfChangedFixture(GetParam()), (TModuleVersion{0, 0, 0, 0}));
+}
+
+// The names are read in blocks: a name far from the others is still found.
+TEST(VInfoPosix, FindsTheVersionNamedFarIntoALongNameTable) {
+  const ElfDamage FarName{
+      "FarName", [](std::string& L) {
+        const TElfHeader Header = HeaderOf(L);
+        const auto SectionAt = [&](unsigned Index) { return Header.e_shoff + Index * Header.e_shentsize; };
+        TElfSection Names{};
+        std::memcpy(&Names, L.data() + SectionAt(Header.e_shstrndx), sizeof(Names));
+        constexpr std::size_t Far = 10000;
+        std::string Table(Far, '\0');
+        Table += std::string(ORVEX_VERSION_SECTION) + '\0';
+        for (unsigned Index = 0; Index < Header.e_shnum; ++Index) {
+          TElfSection Section{};
+          std::memcpy(&Section, L.data() + SectionAt(Index), sizeof(Section));
+          const bool IsVersion = std::strcmp(L.c_str() + Names.sh_offset + Section.sh_name, ORVEX_VERSION_SECTION) == 0;
+          Patch<TElfWord>(L, SectionAt(Index) + offsetof(TElfSection, sh_name),
+                          IsVersion ? TElfWord{Far} : TElfWord{0});
+        }
+        Patch<TElfOffset>(L, SectionAt(Header.e_shstrndx) + offsetof(TElfSection, sh_offset),
+                          static_cast<TElfOffset>(L.size()));
+        Patch<TElfSize>(L, SectionAt(Header.e_shstrndx) + offsetof(TElfSection, sh_size),
+                        static_cast<TElfSize>(Table.size()));
+        L += Table;
+      }};
+  EXPECT_EQ(VersionOfChangedFixture(FarName), (TModuleVersion{2, 17, 300, 4001}));
 }
 
 const ElfDamage ElfDamages[] = {
