@@ -17,12 +17,21 @@ bool Trivial(TV8UserObject& Self, V8Variant* Ret, V8Variant*, int32_t, TV8AddInD
   return true;
 }
 
+// As the driver's GetInterfaceRevision: no parameters, a number answered.
+bool Revision(TV8UserObject& Self, V8Variant* Ret, V8Variant*, int32_t, TV8AddInDefBaseEx*&) {
+  Self.V8SetInt(*Ret, 4000);
+  return true;
+}
+
+constexpr HostLong kTrivial = 0, kMarked = 1, kRevision = 2;
+
 struct Host {
   Host() {
     Class.UserClass = [] { return std::make_unique<TV8UserObject>(); };
     Class.AddFunc(u"Trivial", u"Простой", &Trivial, 2);
     // The same method with both parameters marked: the call collects them for its log masks.
     Class.AddFunc(u"Marked", u"Помеченный", &Trivial, 2).Marks = {.CardNumbers = 0b10, .Secrets = 0b01};
+    Class.AddFunc(u"Revision", u"Ревизия", &Revision, 0);
     Component = CreateComponentObject(Class);
     InitDone().Init(&Component->InitDoneTable, static_cast<TV8AddInDefBaseEx*>(&Connection));
     InitDone().setMemManager(&Component->InitDoneTable, static_cast<TV8MemoryManager*>(&Memory));
@@ -50,14 +59,15 @@ struct Host {
   V8Variant Ret{};
 };
 
-void CallThroughTables(benchmark::State& State, TLogMode Mode, HostLong Method = 0) {
+void CallThroughTables(benchmark::State& State, TLogMode Mode, HostLong Method = kTrivial) {
   const auto Folder = std::filesystem::temp_directory_path() / "orvex-call-bench";
   setenv("PROGRAMDATA", Folder.c_str(), 1);
   Host H;
   SetLogMode(Mode);
   void* Self = &H.Component->LanguageExtenderTable;
   for (auto _ : State) {
-    benchmark::DoNotOptimize(H.Ext().CallAsFunc(Self, Method, &H.Ret, H.Params, 2));
+    benchmark::DoNotOptimize(H.Ext().CallAsFunc(Self, Method, &H.Ret, Method == kRevision ? nullptr : H.Params,
+                                                Method == kRevision ? 0 : 2));
   }
   SetLogMode(TLogMode::lmOff);
   std::filesystem::remove_all(Folder);
@@ -65,7 +75,9 @@ void CallThroughTables(benchmark::State& State, TLogMode Mode, HostLong Method =
 
 void BM_HostCallLoggingOff(benchmark::State& State) { CallThroughTables(State, TLogMode::lmOff); }
 void BM_HostCallLoggingOn(benchmark::State& State) { CallThroughTables(State, TLogMode::lmAll); }
-void BM_HostCallLoggingOnMarked(benchmark::State& State) { CallThroughTables(State, TLogMode::lmAll, 1); }
+void BM_HostCallLoggingOnMarked(benchmark::State& State) { CallThroughTables(State, TLogMode::lmAll, kMarked); }
+void BM_RevisionLoggingOff(benchmark::State& State) { CallThroughTables(State, TLogMode::lmOff, kRevision); }
+void BM_RevisionLoggingOn(benchmark::State& State) { CallThroughTables(State, TLogMode::lmAll, kRevision); }
 
 void BM_DirectCall(benchmark::State& State) {
   Host H;
@@ -82,4 +94,6 @@ BENCHMARK(BM_DirectCall);
 BENCHMARK(BM_HostCallLoggingOff);
 BENCHMARK(BM_HostCallLoggingOn);
 BENCHMARK(BM_HostCallLoggingOnMarked);
+BENCHMARK(BM_RevisionLoggingOff);
+BENCHMARK(BM_RevisionLoggingOn);
 BENCHMARK_MAIN();

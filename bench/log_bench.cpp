@@ -11,6 +11,7 @@
 #else
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -97,6 +98,24 @@ BENCHMARK(BM_PlainAppendOfTheSameLine);
 #ifndef _WIN32
 void BM_PlainLockedAppendOfTheSameLine(benchmark::State& State) { AppendTheSameLine(State, PlainLockedAppend); }
 BENCHMARK(BM_PlainLockedAppendOfTheSameLine);
+
+// The floor of a writer that keeps the day's file open: lock, append, unlock,
+// and the look at the path that tells whether the file is still the day's.
+void BM_KeptFileLockedAppendOfTheSameLine(benchmark::State& State) {
+  const LogPlace Place;
+  const fs::path File = fs::path(GetLogPath(true)) / "kept.log";
+  const std::string Bytes = ToUtf8(FormatLogLine(LineText, LineData, TLogLevel::llDebug)) + "\r\n";
+  const int Fd = ::open(File.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  for (auto _ : State) {
+    struct stat Info {};
+    benchmark::DoNotOptimize(::stat(File.c_str(), &Info));
+    ::flock(Fd, LOCK_EX);
+    benchmark::DoNotOptimize(::write(Fd, Bytes.data(), Bytes.size()));
+    ::flock(Fd, LOCK_UN);
+  }
+  ::close(Fd);
+}
+BENCHMARK(BM_KeptFileLockedAppendOfTheSameLine);
 #endif
 
 // What the masking adds to every line the writer formats.

@@ -31,7 +31,7 @@ ComponentObject* ComponentAt(void* Interface) noexcept {
 // Runs Body with the driver object, answering Refused when there is none or
 // when anything is thrown: the host is C and must never see an exception.
 template <class Result, class Body>
-Result WithDriver(void* Interface, Result Refused, Body&& Run) noexcept {
+[[gnu::always_inline]] inline Result WithDriver(void* Interface, Result Refused, Body&& Run) noexcept {
   try {
     TV8UserObject* Driver = Interface ? DriverOf(Interface) : nullptr;
     return Driver ? Run(*Driver) : Refused;
@@ -40,8 +40,11 @@ Result WithDriver(void* Interface, Result Refused, Body&& Run) noexcept {
   }
 }
 
+// Out of line: every host call passes through ClassOf, none of them fails there.
+[[noreturn, gnu::noinline]] void RaiseNoClass() { throw Exception(std::u16string(u"The component has no class")); }
+
 const TClassReg& ClassOf(const TV8UserObject& Driver) {
-  if (!Driver.ClassReg) throw Exception(std::u16string(u"The component has no class"));
+  if (!Driver.ClassReg) RaiseNoClass();
   return *Driver.ClassReg;
 }
 
@@ -69,11 +72,18 @@ int32_t ParamCountOf(const V8Variant* Params, HostLong Count) noexcept {
                                                      : static_cast<int32_t>(Count);
 }
 
+// Errors pass whenever any level does: while they do not, nothing is logged.
+bool Logging() noexcept { return LogLevelPasses(TLogLevel::llError); }
+
 // The call log. Its texts are built only when the line will be written, but a
 // value without a text form fails the call either way.
+void CheckParamsText(const V8Variant* Params, int32_t ParamCount) {
+  if (ParamCount > 0) V8CheckParamsText(Params, ParamCount);
+}
+
 void LogCallIn(const TMethReg& Method, const V8Variant* Params, int32_t ParamCount) {
   if (!LogLevelPasses(TLogLevel::llDebug)) {
-    V8CheckParamsText(Params, ParamCount);
+    CheckParamsText(Params, ParamCount);
     return;
   }
   WriteLog(u"> " + Method.MethName, u"Params: " + V8ParamsToText(Params, ParamCount, Method.Marks), TLogLevel::llDebug);
@@ -82,7 +92,7 @@ void LogCallIn(const TMethReg& Method, const V8Variant* Params, int32_t ParamCou
 void LogCallOut(const TMethReg& Method, const V8Variant* Params, int32_t ParamCount, const V8Variant* RetValue) {
   if (!LogLevelPasses(TLogLevel::llDebug)) {
     if (RetValue) V8CheckText(*RetValue);
-    V8CheckParamsText(Params, ParamCount);
+    CheckParamsText(Params, ParamCount);
     return;
   }
   std::u16string Data;
@@ -93,19 +103,18 @@ void LogCallOut(const TMethReg& Method, const V8Variant* Params, int32_t ParamCo
 
 // The marked values, as the host passed them and as the method wrote them
 // back, are masked in every line of the call. Only such a call, made while a
-// log is written, needs a scope (errors pass whenever any level does): the
-// others skip its cost.
+// log is written, needs a scope: the others skip its cost.
 void CollectLogMasks(std::optional<TLogMaskScope>& Masks, const TMethReg& Method, const V8Variant* Params,
                      int32_t ParamCount) {
-  if (!Method.Marks.Any() || !LogLevelPasses(TLogLevel::llError)) return;
+  if (!Method.Marks.Any() || !Logging()) return;
   if (!Masks) Masks.emplace();
   V8AddLogMasks(*Masks, Params, ParamCount, Method.Marks);
 }
 
 // Every registered method is a function; a procedure call gives it a scratch
-// return value that is released afterwards.
-bool Execute(TV8UserObject& Driver, const TMethReg& Method, V8Variant* RetValue, V8Variant* Params,
-             int32_t ParamCount) {
+// return value that is released afterwards. Inlined: it is most of a call.
+[[gnu::always_inline]] inline bool Execute(TV8UserObject& Driver, const TMethReg& Method, V8Variant* RetValue,
+                                           V8Variant* Params, int32_t ParamCount) {
   if (!Method.IsFunction) {
     if (!Method.ExecuteProc) throw Exception(std::u16string(u"Abstract Error"));
     return Method.ExecuteProc(Driver, Params, ParamCount, Driver.V8);
@@ -118,23 +127,54 @@ bool Execute(TV8UserObject& Driver, const TMethReg& Method, V8Variant* RetValue,
   return Ok;
 }
 
+// A call while something is logged, kept apart so that the usual call carries
+// none of its code. Ran: the outcome of a method that ran while nothing was
+// logged and switched logging on; its call closes as a logged one.
+[[gnu::noinline]] bool CallLogged(TV8UserObject& Driver, const TMethReg& Method, V8Variant* RetValue, V8Variant* Params,
+                                  int32_t ParamCount, std::optional<bool> Ran) {
+  // Outlives the try block: the failure line may quote the values too.
+  std::optional<TLogMaskScope> Masks;
+  try {
+    if (!Ran) {
+      CollectLogMasks(Masks, Method, Params, ParamCount);
+      LogCallIn(Method, Params, ParamCount);
+      Ran = Execute(Driver, Method, RetValue, Params, ParamCount);
+    }
+    CollectLogMasks(Masks, Method, Params, ParamCount);
+    LogCallOut(Method, Params, ParamCount, RetValue);
+    return *Ran;
+  } catch (...) {
+    return ReportFailure(Driver);
+  }
+}
+
+// A call while nothing is logged: its values are only checked for a text form.
+bool CallUnlogged(TV8UserObject& Driver, const TMethReg& Method, V8Variant* RetValue, V8Variant* Params,
+                  int32_t ParamCount) {
+  bool Ok = false;
+  try {
+    CheckParamsText(Params, ParamCount);
+    Ok = Execute(Driver, Method, RetValue, Params, ParamCount);
+  } catch (...) {
+    return ReportFailure(Driver);
+  }
+  if (Logging()) return CallLogged(Driver, Method, RetValue, Params, ParamCount, Ok);
+  try {
+    if (RetValue) V8CheckText(*RetValue);
+    CheckParamsText(Params, ParamCount);
+    return Ok;
+  } catch (...) {
+    return ReportFailure(Driver);
+  }
+}
+
 bool CallMethod(void* Self, HostLong Number, V8Variant* RetValue, V8Variant* Params, HostLong Count) noexcept {
   return WithDriver(Self, false, [&](TV8UserObject& Driver) {
     const TMethReg* Method = ClassOf(Driver).Method(Number);
     if (!Method) return false;
     const int32_t ParamCount = ParamCountOf(Params, Count);
-    // Outlives the try block: the failure line may quote the values too.
-    std::optional<TLogMaskScope> Masks;
-    try {
-      CollectLogMasks(Masks, *Method, Params, ParamCount);
-      LogCallIn(*Method, Params, ParamCount);
-      const bool Ok = Execute(Driver, *Method, RetValue, Params, ParamCount);
-      CollectLogMasks(Masks, *Method, Params, ParamCount);
-      LogCallOut(*Method, Params, ParamCount, RetValue);
-      return Ok;
-    } catch (...) {
-      return ReportFailure(Driver);
-    }
+    if (Logging()) return CallLogged(Driver, *Method, RetValue, Params, ParamCount, std::nullopt);
+    return CallUnlogged(Driver, *Method, RetValue, Params, ParamCount);
   });
 }
 

@@ -155,8 +155,9 @@ void V8FreeMemory(TV8MemoryManager* MM, void* Block) noexcept {
   MM->Ops->FreeMemory(MM, &Block);
 }
 
-void V8ClearVar(TV8MemoryManager* MM, V8Variant& V) noexcept {
-  const uint16_t Type = BaseType(V);
+namespace {
+// Out of line: most values a call clears hold nothing to release.
+[[gnu::noinline]] void ReleaseHeld(TV8MemoryManager* MM, V8Variant& V, uint16_t Type) noexcept {
   try {
     if (OwnsHostMemory(Type) && V.vtRecString.pstrVal) {
       if (!MM) throw Exception(std::u16string(u"No memory manager to release the value"));
@@ -167,6 +168,12 @@ void V8ClearVar(TV8MemoryManager* MM, V8Variant& V) noexcept {
   } catch (...) {
     WriteLog(u"EXCEPTION V8ClearVar", CurrentExceptionMessage(), TLogLevel::llError);
   }
+}
+}  // namespace
+
+void V8ClearVar(TV8MemoryManager* MM, V8Variant& V) noexcept {
+  const uint16_t Type = BaseType(V);
+  if (OwnsHostMemory(Type) || Type == VTYPE_INTERFACE) ReleaseHeld(MM, V, Type);
   std::memset(static_cast<void*>(&V), 0, sizeof(V));
 }
 
@@ -309,6 +316,8 @@ std::u16string V8ToText(const V8Variant& V) {
 }
 
 void V8CheckText(const V8Variant& V) {
+  // The usual answers, numbers, strings and Booleans, have a text form as they are.
+  if (V.vt == VTYPE_I4 || V.vt == VTYPE_PWSTR || V.vt == VTYPE_BOOL || V.vt == VTYPE_EMPTY) return;
   if (TextKindOf(V) == TextKind::Date) DecodeDateTime(V8AsDate(V));
 }
 

@@ -1,5 +1,6 @@
 #include "logging/Common.Log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <new>
@@ -12,17 +13,21 @@
 #include "platform/Os.h"
 #include "platform/Text.h"
 
+constinit std::atomic<TLogMode> logstate::Mode{TLogMode::lmOff};
+
 namespace {
 
 struct TLogState {
-  std::atomic<TLogMode> Mode{TLogMode::lmOff};
   // Files are UTF-8; nothing in the driver switches to the ANSI code page.
   TLogEncoding Encoding = TLogEncoding::leUtf8;
   std::u16string Vendor = u"Kelvoro";
   std::u16string ComponentName;
   std::atomic<bool> BannerWritten{false};
-  // Serialises the appends of this process; AppendToFile locks against others.
+  // Serialises the appends of this process and guards the kept day file;
+  // AppendToLogFile locks against others.
   std::mutex AppendLock;
+  // The day, as yyyymmdd, of the file AppendToLogFile keeps open; 0 for none.
+  int KeptDay = 0;
   // Facts of the process read once: the library's own file name and the user
   // locale's time separator. Kept here rather than in function-local statics,
   // which the unload step would find already destroyed.
@@ -50,24 +55,21 @@ bool IsWritingMode(TLogMode Mode) {
   return Mode == TLogMode::lmErrors || Mode == TLogMode::lmInfo || Mode == TLogMode::lmAll;
 }
 
-bool ModeLetsPass(TLogMode Mode, TLogLevel Level) {
-  switch (Mode) {
-    case TLogMode::lmErrors: return Level == TLogLevel::llError;
-    case TLogMode::lmInfo: return Level == TLogLevel::llInfo || Level == TLogLevel::llError;
-    case TLogMode::lmAll:
-      return Level == TLogLevel::llInfo || Level == TLogLevel::llDebug || Level == TLogLevel::llError;
-    default: return false;
-  }
-}
-
-std::u16string_view LevelWord(TLogLevel Level) {
+std::string_view LevelWord(TLogLevel Level) {
   switch (Level) {
-    case TLogLevel::llInfo: return u"INFO";
-    case TLogLevel::llDebug: return u"DEBUG";
-    case TLogLevel::llError: return u"ERROR";
+    case TLogLevel::llInfo: return "INFO";
+    case TLogLevel::llDebug: return "DEBUG";
+    case TLogLevel::llError: return "ERROR";
   }
   return {};
 }
+
+// A line is assembled as the file's UTF-8 for the writer, and as UTF-16 for
+// FormatLogLine.
+void AppendAscii(std::u16string& Out, std::string_view Ascii) { Out.append(Ascii.begin(), Ascii.end()); }
+void AppendAscii(std::string& Out, std::string_view Ascii) { Out += Ascii; }
+void AppendText(std::u16string& Out, std::u16string_view Text) { Out += Text; }
+void AppendText(std::string& Out, std::u16string_view Text) { AppendAsUtf8(Out, Text); }
 
 // The process's clock (platform/Clock.h), which tests replace.
 LocalDateTime CurrentTime() { return os::CurrentClock().Now(); }
@@ -95,23 +97,25 @@ const std::u16string& TimeSeparator() { return ProcessFacts().TimeSeparator; }
 
 const std::u16string& LibraryFileName() { return ProcessFacts().LibraryFileName; }
 
-void AppendDate(std::u16string& Out, const LocalDateTime& Time) {
+template <class Line>
+void AppendDate(Line& Out, const LocalDateTime& Time) {
   os::AppendZeroPadded(Out, Time.Year, 4);
-  Out.push_back(u'.');
+  AppendAscii(Out, ".");
   os::AppendZeroPadded(Out, Time.Month, 2);
-  Out.push_back(u'.');
+  AppendAscii(Out, ".");
   os::AppendZeroPadded(Out, Time.Day, 2);
 }
 
-void AppendTimestamp(std::u16string& Out, const LocalDateTime& Time) {
+template <class Line>
+void AppendTimestamp(Line& Out, const LocalDateTime& Time) {
   AppendDate(Out, Time);
-  Out.push_back(u' ');
+  AppendAscii(Out, " ");
   os::AppendZeroPadded(Out, Time.Hour, 2);
-  Out += TimeSeparator();
+  AppendText(Out, TimeSeparator());
   os::AppendZeroPadded(Out, Time.Minute, 2);
-  Out += TimeSeparator();
+  AppendText(Out, TimeSeparator());
   os::AppendZeroPadded(Out, Time.Second, 2);
-  Out.push_back(u'.');
+  AppendAscii(Out, ".");
   os::AppendZeroPadded(Out, Time.Millisecond, 3);
 }
 
@@ -140,6 +144,11 @@ void AppendEscaped(std::u16string& Out, std::u16string_view Text) {
   }
 }
 
+// The characters AppendEscaped writes as escapes; ASCII text is judged in two comparisons.
+bool NeedsEscape(char16_t C) {
+  return C < 0x20 || C == 0x7F || (C >= 0x80 && (C <= 0x9F || C == 0x2028 || C == 0x2029));
+}
+
 // The text as the line shows it, with the card number net over it again.
 std::u16string WrittenText(std::u16string_view Masked) {
   std::u16string Escaped;
@@ -147,27 +156,56 @@ std::u16string WrittenText(std::u16string_view Masked) {
   return MaskWrittenCardNumbers(Escaped);
 }
 
-std::u16string FormatLineAt(const LocalDateTime& Time, std::u16string_view PlainText, std::u16string_view PlainData,
-                            TLogLevel Level) {
+// Unmasked: the masks left the text as it was passed. The net they cast found
+// nothing in it then (whatever it finds changes the text), so when nothing
+// needs an escape either, the line shows that very text and a second net would
+// find nothing again.
+template <class Line>
+void AppendWritten(Line& Out, std::u16string_view Masked, bool Unmasked) {
+  if (Unmasked && std::none_of(Masked.begin(), Masked.end(), NeedsEscape))
+    AppendText(Out, Masked);
+  else
+    AppendText(Out, WrittenText(Masked));
+}
+
+// The masks work on the UTF-16 texts, whose values they search; only what
+// they let through is encoded for the line.
+template <class Line>
+void AssembleLine(Line& Out, const LocalDateTime& Time, std::u16string_view PlainText, std::u16string_view PlainData,
+                  TLogLevel Level) {
   // Masked first: nothing below may see a card number or a secret.
   const TMaskedLogLine Masked = MaskLogLine(PlainText, PlainData);
   const std::u16string_view Text = Masked.Text;
   const std::u16string_view Data = Masked.Data;
   const std::u16string_view TrimmedText = TrimControl(Text);
   const std::u16string_view TrimmedData = TrimControl(Data);
-  std::u16string Line;
-  Line.reserve(40 + TrimmedText.size() + TrimmedData.size());
-  AppendTimestamp(Line, Time);
-  Line.push_back(u'\t');
-  Line += LevelWord(Level);
-  Line.push_back(u'\t');
-  Line += WrittenText(TrimmedText);
+  Out.reserve(40 + TrimmedText.size() + TrimmedData.size());
+  AppendTimestamp(Out, Time);
+  AppendAscii(Out, "\t");
+  AppendAscii(Out, LevelWord(Level));
+  AppendAscii(Out, "\t");
+  AppendWritten(Out, TrimmedText, Text == PlainText);
   // Decided before trimming: blank data still shows that data was passed.
   if (!Data.empty()) {
-    Line += u": \t";
-    Line += WrittenText(TrimmedData);
+    AppendAscii(Out, ": \t");
+    AppendWritten(Out, TrimmedData, Data == PlainData);
   }
+}
+
+std::u16string FormatLineAt(const LocalDateTime& Time, std::u16string_view PlainText, std::u16string_view PlainData,
+                            TLogLevel Level) {
+  std::u16string Line;
+  AssembleLine(Line, Time, PlainText, PlainData, Level);
   return Line;
+}
+
+// The line as the file holds it, CR LF included.
+std::string LineBytesAt(const LocalDateTime& Time, std::u16string_view PlainText, std::u16string_view PlainData,
+                        TLogLevel Level) {
+  std::string Bytes;
+  AssembleLine(Bytes, Time, PlainText, PlainData, Level);
+  Bytes += "\r\n";
+  return Bytes;
 }
 
 std::u16string_view WithoutExtension(std::u16string_view FileName) {
@@ -202,26 +240,56 @@ struct TCurrentPlace {
 };
 
 std::string EncodeLine(std::u16string_view Line) {
-  std::string Bytes = ToUtf8(Line);
+  std::string Bytes;
+  AppendText(Bytes, Line);
   Bytes += "\r\n";
   return Bytes;
 }
 
-os::AppendResult AppendLocked(const TLogPlace& Place, std::u16string_view FileName, std::string_view Bytes) {
-  const std::lock_guard<std::mutex> Guard(State().AppendLock);
-  return AppendToLogFile(Place, FileName, Bytes);
+int DayNumber(const LocalDateTime& Time) { return (Time.Year * 100 + Time.Month) * 100 + Time.Day; }
+
+void CloseKeptFile(TLogState& Log) noexcept {
+  CloseLogFile();
+  Log.KeptDay = 0;
 }
 
-// The usual line costs no separate look-up of the folders: the append tells
-// whether they are there; missing ones are created and the append tried once more.
-void AppendLineAt(const LocalDateTime& Time, std::u16string_view Line) {
+// The usual line: the day's file is still open from the line before.
+bool AppendToKeptFile(const LocalDateTime& Time, std::string_view Bytes) {
+  TLogState& Log = State();
+  const std::lock_guard<std::mutex> Guard(Log.AppendLock);
+  if (Log.KeptDay == DayNumber(Time)) return AppendToKeptLogFile(Bytes);
+  CloseKeptFile(Log);
+  return false;
+}
+
+os::AppendResult AppendLocked(const TLogPlace& Place, std::u16string_view FileName, const LocalDateTime& Time,
+                              std::string_view Bytes) {
+  TLogState& Log = State();
+  const std::lock_guard<std::mutex> Guard(Log.AppendLock);
+  const os::AppendResult Result = AppendToLogFile(Place, FileName, Bytes);
+  if (Result == os::AppendResult::Ok) Log.KeptDay = DayNumber(Time);
+  // Switched off meanwhile by another thread: no file stays open.
+  if (!IsWritingMode(GetLogMode())) CloseKeptFile(Log);
+  return Result;
+}
+
+// Otherwise the place is named anew. The append tells whether its folders are
+// there; missing ones are created and the append tried once more.
+void AppendBytesAt(const LocalDateTime& Time, std::string_view Bytes) {
+  if (AppendToKeptFile(Time, Bytes)) return;
   const TCurrentPlace Current;
   const std::u16string FileName = DayFileName(Current.Place.Stem, Time);
-  const std::string Bytes = EncodeLine(Line);
-  if (AppendLocked(Current.Place, FileName, Bytes) == os::AppendResult::Ok) return;
+  if (AppendLocked(Current.Place, FileName, Time, Bytes) == os::AppendResult::Ok) return;
   PrepareLogFolder(Current.Place);
-  if (AppendLocked(Current.Place, FileName, Bytes) != os::AppendResult::Ok)
+  if (AppendLocked(Current.Place, FileName, Time, Bytes) != os::AppendResult::Ok)
     throw Exception(u"The log folder " + Current.Place.FolderText() + u" cannot be used");
+}
+
+// The next line goes to the place named anew.
+void ForgetKeptFile() noexcept {
+  TLogState& Log = State();
+  const std::lock_guard<std::mutex> Guard(Log.AppendLock);
+  CloseKeptFile(Log);
 }
 
 // Unload: a log that was being written ends with the stop line. Later lines from
@@ -243,16 +311,12 @@ const TLogUnload Unload;
 
 }  // namespace
 
-bool LogLevelPasses(TLogLevel Level) noexcept {
-  return ModeLetsPass(State().Mode.load(std::memory_order_relaxed), Level);
-}
-
 void WriteLog(std::u16string_view Text, std::u16string_view Data, TLogLevel Level) noexcept {
   if (!LogLevelPasses(Level)) return;
   try {
     WriteStartBanner();
     const LocalDateTime Time = CurrentTime();
-    AppendLineAt(Time, FormatLineAt(Time, Text, Data, Level));
+    AppendBytesAt(Time, LineBytesAt(Time, Text, Data, Level));
   } catch (...) {
     // A log that cannot be written must not change the outcome of the host's call.
   }
@@ -260,7 +324,8 @@ void WriteLog(std::u16string_view Text, std::u16string_view Data, TLogLevel Leve
 
 void SetLogMode(TLogMode Mode) {
   TLogState& Log = State();
-  if (Log.Mode.load() != TLogMode::lmOff && Mode == TLogMode::lmOff) {
+  const bool SwitchingOff = logstate::Mode.load() != TLogMode::lmOff && Mode == TLogMode::lmOff;
+  if (SwitchingOff) {
     try {
       WriteStopBanner();
     } catch (...) {
@@ -268,10 +333,11 @@ void SetLogMode(TLogMode Mode) {
     }
     Log.BannerWritten = false;
   }
-  Log.Mode = Mode;
+  logstate::Mode = Mode;
+  if (!IsWritingMode(Mode)) ForgetKeptFile();
 }
 
-TLogMode GetLogMode() noexcept { return State().Mode.load(); }
+TLogMode GetLogMode() noexcept { return logstate::Mode.load(); }
 
 std::u16string GetLogPath(bool FolderOnly) {
   const TCurrentPlace Current;
@@ -286,7 +352,7 @@ std::u16string GetLogPath(bool FolderOnly) {
 // land inside the banner.
 void WriteStartBanner() {
   TLogState& Log = State();
-  if (!IsWritingMode(Log.Mode.load()) || Log.BannerWritten.load()) return;
+  if (!IsWritingMode(GetLogMode()) || Log.BannerWritten.load()) return;
   const std::u16string Blanks(BannerBlankWidth, u' ');
   // Every fact first: a banner is appended whole or not at all.
   const std::u16string Lines[] = {
@@ -308,18 +374,24 @@ void WriteStartBanner() {
 
 void WriteStopBanner() {
   const TLogState& Log = State();
-  if (IsWritingMode(Log.Mode.load()) && Log.BannerWritten.load()) AppendLogLine(StopBannerLine);
+  if (IsWritingMode(GetLogMode()) && Log.BannerWritten.load()) AppendLogLine(StopBannerLine);
 }
 
 std::u16string FormatLogLine(std::u16string_view Text, std::u16string_view Data, TLogLevel Level) {
   return FormatLineAt(CurrentTime(), Text, Data, Level);
 }
 
-void AppendLogLine(std::u16string_view Line) { AppendLineAt(CurrentTime(), Line); }
+void AppendLogLine(std::u16string_view Line) { AppendBytesAt(CurrentTime(), EncodeLine(Line)); }
 
-void SetLogVendor(std::u16string_view Vendor) { State().Vendor = Vendor; }
+void SetLogVendor(std::u16string_view Vendor) {
+  ForgetKeptFile();
+  State().Vendor = Vendor;
+}
 
-void SetLogComponentName(std::u16string_view Name) { State().ComponentName = Name; }
+void SetLogComponentName(std::u16string_view Name) {
+  ForgetKeptFile();
+  State().ComponentName = Name;
+}
 
 std::u16string TLogPlace::FolderText() const {
   const char16_t Separator = os::PathSeparator();

@@ -1,6 +1,8 @@
 #pragma once
 // The daily log file: mode filter, line format, banners, folder and file naming.
+#include <atomic>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include "platform/DateTime.h"
@@ -13,9 +15,22 @@ enum class TLogEncoding : uint8_t { leUtf8 = 0, leAnsi = 1 };
 // raises: a log that cannot be written must not change the outcome of a call.
 void WriteLog(std::u16string_view Text, std::u16string_view Data, TLogLevel Level) noexcept;
 
+namespace logstate {
+// The mode in force. Every host call asks for it, logging or not: a plain
+// atomic set up before any code runs, read without a call.
+extern constinit std::atomic<TLogMode> Mode;
+
+// Which levels each mode lets pass, one bit per level; any other mode, none.
+inline constexpr uint8_t PassingLevels[] = {0b000, 0b100, 0b101, 0b111};
+}  // namespace logstate
+
 // Whether a line of this level would reach the file; callers use it to avoid
 // building texts nobody will read.
-bool LogLevelPasses(TLogLevel Level) noexcept;
+inline bool LogLevelPasses(TLogLevel Level) noexcept {
+  const auto Mode = static_cast<uint8_t>(logstate::Mode.load(std::memory_order_relaxed));
+  const auto Bit = static_cast<uint8_t>(Level);
+  return Mode < std::size(logstate::PassingLevels) && Bit < 3 && ((logstate::PassingLevels[Mode] >> Bit) & 1u) != 0;
+}
 
 void SetLogMode(TLogMode Mode);
 TLogMode GetLogMode() noexcept;

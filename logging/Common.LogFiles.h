@@ -32,5 +32,18 @@ void CheckLogFile(const TLogPlace& Place, std::u16string_view FileName);
 // Appends the bytes as one piece (also between processes) to the day file,
 // creating it so that every local user can append to it. FolderMissing when a
 // folder of the place is missing: nothing is created then. Raises an Exception
-// for anything that cannot be trusted or written.
+// for anything that cannot be trusted or written. Where the platform lets other
+// processes append to a file this process holds open (POSIX), the day file
+// stays open for the next lines. The callers serialise all calls below.
 os::AppendResult AppendToLogFile(const TLogPlace& Place, std::u16string_view FileName, std::string_view Bytes);
+
+// Appends the bytes to the day file AppendToLogFile left open, as long as it is
+// still the one at its place: the environment that decides the machine-wide
+// folder is unchanged, the same file is found under its path (not removed nor
+// replaced) and would still be trusted. False, with the file closed, when there
+// is no such file: the caller names the place anew. Raises an Exception when
+// the file cannot be locked or written.
+bool AppendToKeptLogFile(std::string_view Bytes);
+
+// Closes the kept day file: logging switched off, the place renamed, a new day.
+void CloseLogFile() noexcept;

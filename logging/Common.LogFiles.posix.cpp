@@ -1,10 +1,12 @@
 #include "logging/Common.LogFiles.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 #include <string>
 #include <system_error>
 
@@ -130,6 +132,75 @@ TFileDescriptor OpenLogFolder(const TLogPlace& Place, bool Create) {
   return Folder;
 }
 
+// The day file between lines, with what tells whether it is still the file
+// its path names. Opened only through OpenLogFolder and the day file checks.
+struct TKeptDayFile {
+  TFileDescriptor File;
+  std::string Path;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  os::TAppDataEnvironment Environment;
+  // A forked child shares the parent's open file, and with it the lock: the
+  // child opens its own.
+  bool Inherited = false;
+};
+
+// Never destroyed: the log's unload step still writes the stop line after this
+// unit's static destructors may have run. CloseLogFile releases what it holds.
+TKeptDayFile& Kept() {
+  alignas(TKeptDayFile) static unsigned char Storage[sizeof(TKeptDayFile)];
+  static TKeptDayFile* const Instance = new (Storage) TKeptDayFile;
+  return *Instance;
+}
+
+void MarkKeptFileInherited() noexcept { Kept().Inherited = true; }
+
+// The line is written by then: a file that cannot be kept is merely closed.
+void Keep(TFileDescriptor File, const std::u16string& Path) noexcept {
+  try {
+    struct stat Info {};
+    if (::fstat(File.Get(), &Info) != 0) return;
+    static const bool ForkWatched = ::pthread_atfork(nullptr, nullptr, &MarkKeptFileInherited) == 0;
+    if (!ForkWatched) return;
+    TKeptDayFile& Day = Kept();
+    Day.Path = ToUtf8(Path);
+    Day.Device = Info.st_dev;
+    Day.Inode = Info.st_ino;
+    Day.Environment = os::TAppDataEnvironment::Current();
+    Day.Inherited = false;
+    Day.File = std::move(File);
+  } catch (...) {
+    CloseLogFile();
+  }
+}
+
+// Held from the write's start to its end, also when the write fails; the
+// descriptor stays open.
+class TAppendLock {
+public:
+  explicit TAppendLock(int Fd) : FFd(Fd) { os::LockExclusive(Fd); }
+  ~TAppendLock() { os::Unlock(FFd); }
+  TAppendLock(const TAppendLock&) = delete;
+  TAppendLock& operator=(const TAppendLock&) = delete;
+
+private:
+  int FFd;
+};
+
+void AppendWhole(int Fd, std::string_view Bytes) {
+  const TAppendLock Lock(Fd);
+  os::WriteAll(Fd, Bytes);
+}
+
+// The file under the path is the kept one (a link or a new file there has
+// another inode) and passes the day file checks as it did when it was opened.
+bool StillTheDayFile(const TKeptDayFile& Day) {
+  if (Day.Inherited || !Day.Environment.InForce()) return false;
+  struct stat Info {};
+  if (::fstatat(AT_FDCWD, Day.Path.c_str(), &Info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  return Info.st_dev == Day.Device && Info.st_ino == Day.Inode && DistrustReason(Info, TEntryKind::DayFile).empty();
+}
+
 }  // namespace
 
 void PrepareLogFolder(const TLogPlace& Place) { OpenLogFolder(Place, true); }
@@ -148,13 +219,34 @@ void CheckLogFile(const TLogPlace& Place, std::u16string_view FileName) {
 os::AppendResult AppendToLogFile(const TLogPlace& Place, std::u16string_view FileName, std::string_view Bytes) {
   const TFileDescriptor Folder = OpenLogFolder(Place, false);
   if (!Folder.IsOpen()) return os::AppendResult::FolderMissing;
-  const TFileDescriptor File(os::OpenOrCreateShared(Folder.Get(), ToUtf8(FileName).c_str(), DayFileFlags));
+  TFileDescriptor File(os::OpenOrCreateShared(Folder.Get(), ToUtf8(FileName).c_str(), DayFileFlags));
   if (!File.IsOpen()) {
     const int Code = errno;
     RaiseOpenFailure(Code, Place.FileText(FileName), TEntryKind::DayFile);
   }
-  CheckTrusted(File.Get(), Place.FileText(FileName), TEntryKind::DayFile);
-  os::LockExclusive(File.Get());
-  os::WriteAll(File.Get(), Bytes);
+  const std::u16string Path = Place.FileText(FileName);
+  CheckTrusted(File.Get(), Path, TEntryKind::DayFile);
+  CloseLogFile();
+  AppendWhole(File.Get(), Bytes);
+  Keep(std::move(File), Path);
   return os::AppendResult::Ok;
+}
+
+bool AppendToKeptLogFile(std::string_view Bytes) {
+  TKeptDayFile& Day = Kept();
+  if (!Day.File.IsOpen()) return false;
+  if (!StillTheDayFile(Day)) {
+    CloseLogFile();
+    return false;
+  }
+  AppendWhole(Day.File.Get(), Bytes);
+  return true;
+}
+
+// Made anew rather than assigned: an assigned string may keep its block, and
+// the library must leave no heap block behind when it is unloaded.
+void CloseLogFile() noexcept {
+  TKeptDayFile& Day = Kept();
+  Day.~TKeptDayFile();
+  new (&Day) TKeptDayFile;
 }

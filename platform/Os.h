@@ -49,15 +49,18 @@ std::u16string ModuleFilePath(const void* Address);
 
 // Appends Value in decimal, left-padded with zeros to Width digits: the fixed
 // date and time layouts of the log and of systems without locale formats.
-inline void AppendZeroPadded(std::u16string& Out, int Value, int Width) {
-  char16_t Digits[10];
+// Out is a UTF-16 or a UTF-8 string: the digits are ASCII either way.
+template <class String>
+inline void AppendZeroPadded(String& Out, int Value, int Width) {
+  using Char = typename String::value_type;
+  Char Digits[10];
   int Count = 0;
   auto Rest = static_cast<unsigned>(Value < 0 ? 0 : Value);
   do {
-    Digits[Count++] = static_cast<char16_t>(u'0' + Rest % 10);
+    Digits[Count++] = static_cast<Char>('0' + Rest % 10);
     Rest /= 10;
   } while (Rest != 0);
-  for (int I = Count; I < Width; ++I) Out.push_back(u'0');
+  for (int I = Count; I < Width; ++I) Out.push_back(Char('0'));
   while (Count > 0) Out.push_back(Digits[--Count]);
 }
 

@@ -106,16 +106,24 @@ std::string_view WithoutPlusSign(std::string_view Ascii) {
 
 std::string ToUtf8(std::u16string_view Text) {
   std::string Out;
-  Out.reserve(Text.size());
-  for (std::size_t I = 0; I < Text.size();) {
-    // Log lines are mostly ASCII: copy such runs without decoding.
-    if (Text[I] < 0x80) {
-      Out += static_cast<char>(Text[I++]);
-    } else {
-      AppendUtf8(Out, NextCodePointUtf16(Text, I));
-    }
-  }
+  AppendAsUtf8(Out, Text);
   return Out;
+}
+
+void AppendAsUtf8(std::string& Out, std::u16string_view Text) {
+  // Log lines are mostly ASCII: their ASCII start is copied without decoding.
+  const std::size_t At = Out.size();
+  Out.resize(At + Text.size());
+  char* const Copy = Out.data() + At;
+  std::size_t I = 0;
+  for (; I < Text.size() && Text[I] < 0x80; ++I) Copy[I] = static_cast<char>(Text[I]);
+  Out.resize(At + I);
+  while (I < Text.size()) {
+    if (Text[I] < 0x80)
+      Out += static_cast<char>(Text[I++]);
+    else
+      AppendUtf8(Out, NextCodePointUtf16(Text, I));
+  }
 }
 
 std::u16string FromUtf8(std::string_view Text) {

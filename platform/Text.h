@@ -8,6 +8,8 @@
 
 // UTF-16 <-> UTF-8. Unpaired surrogates and malformed bytes become U+FFFD.
 std::string ToUtf8(std::u16string_view Text);
+// ToUtf8 onto the end of Out: a text made of several pieces needs one buffer.
+void AppendAsUtf8(std::string& Out, std::u16string_view Text);
 std::u16string FromUtf8(std::string_view Text);
 
 // UTF-16 <-> the system's ANSI code page, one byte per character: on Windows

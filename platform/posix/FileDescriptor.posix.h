@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace os {
 
@@ -66,5 +67,24 @@ int OpenOrCreateShared(int Folder, const char* Name, int Flags);
 void WriteAll(int Fd, std::string_view Bytes);
 // Waits for the exclusive advisory lock; closing the descriptor releases it.
 void LockExclusive(int Fd);
+// Gives the lock back early, for a descriptor that stays open.
+void Unlock(int Fd) noexcept;
+
+// The environment MachineAppDataFolder (Os.h) reads. A writer that keeps a file
+// of that folder open compares it before each use: a change may name another
+// folder. Reading it costs no system call.
+class TAppDataEnvironment {
+public:
+  // The values in force now.
+  static TAppDataEnvironment Current();
+  bool InForce() const noexcept;
+
+private:
+  static constexpr std::size_t Count = 3;
+  // Unset and empty differ: the fallbacks tell them apart.
+  std::pair<bool, std::string> FValues[Count];
+  // An override in force makes the others irrelevant.
+  std::size_t FDeciding = Count;
+};
 
 }  // namespace os

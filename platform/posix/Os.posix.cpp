@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -44,6 +45,12 @@ std::string WithoutTrailingSlashes(std::string Path) {
   return Path;
 }
 
+// The variables MachineAppDataFolder reads.
+constexpr const char* OverrideVariable = "PROGRAMDATA";
+constexpr const char* StateHomeVariable = "XDG_STATE_HOME";
+constexpr const char* HomeVariable = "HOME";
+constexpr const char* AppDataVariables[] = {OverrideVariable, StateHomeVariable, HomeVariable};
+
 // An override from the environment counts only as an absolute folder other than
 // the root: anything else would put the log wherever the process happens to
 // be. secure_getenv: a program running with raised rights ignores it.
@@ -71,8 +78,8 @@ bool SharedFolderUsable() {
 // The home folder of this process's user: HOME, or the password database when
 // HOME is not set. Only a folder that exists and belongs to the user counts.
 std::string HomeFolder() {
-  std::string Home = FolderFromEnvironment("HOME");
-  if (Home.empty() && ::secure_getenv("HOME") == nullptr) {
+  std::string Home = FolderFromEnvironment(HomeVariable);
+  if (Home.empty() && ::secure_getenv(HomeVariable) == nullptr) {
     passwd Entry{};
     passwd* Found = nullptr;
     char Buffer[4096];
@@ -87,7 +94,7 @@ std::string HomeFolder() {
 }
 
 std::string PerUserStateFolder() {
-  std::string Folder = FolderFromEnvironment("XDG_STATE_HOME");
+  std::string Folder = FolderFromEnvironment(StateHomeVariable);
   if (!Folder.empty()) return Folder;
   const std::string Home = HomeFolder();
   if (Home.empty())
@@ -212,7 +219,7 @@ std::u16string FormatLocaleDateTime(const LocalDateTime& Value, bool IncludeTime
 }
 
 std::u16string MachineAppDataFolder() {
-  const std::string Override = FolderFromEnvironment("PROGRAMDATA");
+  const std::string Override = FolderFromEnvironment(OverrideVariable);
   if (!Override.empty()) return FromUtf8(Override);
   // Asked for every line, not remembered: a shared folder removed by a cleaner of
   // /var/tmp comes back sticky and open to all, and one made unusable is left.
@@ -312,6 +319,27 @@ void WriteAll(int Fd, std::string_view Bytes) {
     }
     Bytes.remove_prefix(static_cast<std::size_t>(Written));
   }
+}
+
+void Unlock(int Fd) noexcept { ::flock(Fd, LOCK_UN); }
+
+TAppDataEnvironment TAppDataEnvironment::Current() {
+  static_assert(std::size(AppDataVariables) == Count);
+  TAppDataEnvironment Now;
+  if (!FolderFromEnvironment(OverrideVariable).empty()) Now.FDeciding = 1;
+  for (std::size_t I = 0; I < Now.FDeciding; ++I) {
+    const char* Value = ::secure_getenv(AppDataVariables[I]);
+    if (Value != nullptr) Now.FValues[I] = {true, Value};
+  }
+  return Now;
+}
+
+bool TAppDataEnvironment::InForce() const noexcept {
+  for (std::size_t I = 0; I < FDeciding; ++I) {
+    const char* Value = ::secure_getenv(AppDataVariables[I]);
+    if (FValues[I].first != (Value != nullptr) || (Value != nullptr && FValues[I].second != Value)) return false;
+  }
+  return true;
 }
 
 void LockExclusive(int Fd) {

@@ -35,6 +35,17 @@ bool EndsWith(const std::string& Text, const std::string& Ending) {
 
 bool Enabled(const CallOutcome& Outcome) { return Outcome.Return == HostValue(true); }
 
+// Descriptors of this process open on something below Folder.
+int DescriptorsBelow(const fs::path& Folder) {
+  int Count = 0;
+  std::error_code Error;
+  for (const auto& Entry : fs::directory_iterator("/proc/self/fd", Error)) {
+    const std::string Target = fs::read_symlink(Entry.path(), Error).string();
+    if (!Error && Target.starts_with(Folder.string() + "/")) ++Count;
+  }
+  return Count;
+}
+
 // Loads the library, switches logging on, makes a logged call and leaves the
 // library loaded as the caller's AddInLibrary holds it.
 void LogOneCall(const AddInLibrary& Library) {
@@ -87,6 +98,7 @@ TEST_F(DriverUnload, StopLineLandsAndTheLibraryLeavesTheProcess) {
     const std::string Log = DayLog();
     EXPECT_TRUE(EndsWith(Log, kStopEnding)) << "round " << Round << ":\n" << Log;
     EXPECT_FALSE(DriverMapped()) << "round " << Round << ": the library stayed loaded";
+    EXPECT_EQ(DescriptorsBelow(FScratch), 0) << "round " << Round << ": the day file stayed open";
     EXPECT_TRUE(NothingInTheCurrentFolder()) << "round " << Round;
   }
 
