@@ -1,15 +1,9 @@
 # Libraries made for the job, as the target names our code links:
 #   orvex_pugixml — XML documents; orvex_minizip and orvex_cmark_gfm below.
-# On Linux they are Debian's -dev packages; the Windows builds compile Debian's
-# source packages (unpacked by scripts/fetch-sources) with the cross compiler.
-set(ORVEX_DEB_SRC_DIR "${PROJECT_SOURCE_DIR}/build/deb-src" CACHE PATH
-    "Debian source packages for the cross builds (scripts/fetch-sources)")
-
-function(orvex_require_deb_source name)
-  if(NOT EXISTS "${ORVEX_DEB_SRC_DIR}/${name}")
-    message(FATAL_ERROR "${ORVEX_DEB_SRC_DIR}/${name} is missing: run scripts/fetch-sources")
-  endif()
-endfunction()
+# On Linux pugixml and cmark-gfm are Debian's -dev packages, minizip and zlib
+# Debian's source packages compiled here; the Windows builds compile every
+# source package (unpacked by scripts/fetch-sources) with the cross compiler.
+include(${CMAKE_CURRENT_LIST_DIR}/Minizip.cmake)
 
 add_library(orvex_pugixml INTERFACE)
 if(WIN32)
@@ -25,27 +19,7 @@ else()
   target_link_libraries(orvex_pugixml INTERFACE pugixml::static)
 endif()
 
-#   orvex_minizip — reading zip archives (zlib's minizip), the help archive.
-# Windows: zlib from Debian's MinGW package (libz-mingw-w64-dev), minizip from
-# its source package.
-# Linux: the shared library; Debian's i386 archive of minizip and its zlib
-# archives are not position-independent, so they cannot go into ours.
-add_library(orvex_minizip INTERFACE)
-if(WIN32)
-  orvex_require_deb_source(minizip)
-  find_library(ORVEX_MINGW_ZLIB NAMES libz.a REQUIRED)
-  # zip.c: the help tests write their own archives.
-  add_library(orvex_minizip_static STATIC
-    "${ORVEX_DEB_SRC_DIR}/minizip/unzip.c" "${ORVEX_DEB_SRC_DIR}/minizip/zip.c" "${ORVEX_DEB_SRC_DIR}/minizip/ioapi.c")
-  # <minizip/unzip.h>, as on Linux.
-  target_include_directories(orvex_minizip_static SYSTEM PUBLIC "${ORVEX_DEB_SRC_DIR}")
-  target_link_libraries(orvex_minizip_static PUBLIC "${ORVEX_MINGW_ZLIB}")
-  target_link_libraries(orvex_minizip INTERFACE orvex_minizip_static)
-else()
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(ORVEX_MINIZIP REQUIRED IMPORTED_TARGET minizip)
-  target_link_libraries(orvex_minizip INTERFACE PkgConfig::ORVEX_MINIZIP)
-endif()
+#   orvex_minizip — cmake/Minizip.cmake.
 
 #   orvex_cmark_gfm — Markdown to HTML with GitHub's extensions (cmark-gfm).
 # Windows: its source package built by its own CMake project with our cross
