@@ -105,7 +105,7 @@ ScratchDataFolder::~ScratchDataFolder() {
 }
 
 // ---------------------------------------------------------------------------
-int64_t LoadInFreshProcess(const std::string& LibraryPath) {
+LoadFigures LoadInFreshProcess(const std::string& LibraryPath) {
   int Ends[2];
   if (::pipe2(Ends, O_CLOEXEC) != 0) throw Exception(std::string_view("Cannot make a pipe for the load probe"));
   os::TFileDescriptor Reader(Ends[0]);
@@ -125,11 +125,16 @@ int64_t LoadInFreshProcess(const std::string& LibraryPath) {
   int Status = 0;
   while (::waitpid(Child, &Status, 0) < 0 && errno == EINTR) {
   }
-  int64_t Nanoseconds = 0;
-  const auto [End, Error] = std::from_chars(Output.data(), Output.data() + Output.size(), Nanoseconds);
-  if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0 || Error != std::errc() || End == Output.data())
+  // "<nanoseconds> <page faults>"
+  LoadFigures Figures;
+  const char* const Last = Output.data() + Output.size();
+  const auto Time = std::from_chars(Output.data(), Last, Figures.Nanoseconds);
+  const bool Separated = Time.ec == std::errc() && Time.ptr != Last && *Time.ptr == ' ';
+  const auto Faults = Separated ? std::from_chars(Time.ptr + 1, Last, Figures.PageFaults) : Time;
+  if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0 || !Separated || Faults.ec != std::errc() ||
+      Time.ptr == Output.data())
     throw Exception("The load probe failed on " + LibraryPath);
-  return Nanoseconds;
+  return Figures;
 }
 
 }  // namespace comparebench

@@ -71,9 +71,15 @@ private:
   std::filesystem::path FPath;
 };
 
-// Starts the load probe on the library and answers what it measured: dlopen
-// and the first GetClassNames in a fresh process, in nanoseconds. Raises an
-// Exception when the probe fails.
-int64_t LoadInFreshProcess(const std::string& LibraryPath);
+// What the load probe measured of dlopen and the first GetClassNames in a
+// fresh process: the time, and the page faults the process took meanwhile
+// (where a fault is dear, as in a virtual machine, they are most of a load).
+struct LoadFigures {
+  int64_t Nanoseconds = 0;
+  int64_t PageFaults = 0;
+};
+
+// Starts the load probe on the library. Raises an Exception when it fails.
+LoadFigures LoadInFreshProcess(const std::string& LibraryPath);
 
 }  // namespace comparebench

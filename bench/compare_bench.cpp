@@ -85,7 +85,13 @@ void CreateInit(benchmark::State& State, const AddIn& (*Subject)()) try {
 
 void Load(benchmark::State& State, const AddIn& (*Subject)()) try {
   const std::string Path = Subject().Path;
-  for (auto _ : State) State.SetIterationTime(static_cast<double>(LoadInFreshProcess(Path)) * 1e-9);
+  double PageFaults = 0;
+  for (auto _ : State) {
+    const LoadFigures Figures = LoadInFreshProcess(Path);
+    State.SetIterationTime(static_cast<double>(Figures.Nanoseconds) * 1e-9);
+    PageFaults += static_cast<double>(Figures.PageFaults);
+  }
+  State.counters["page_faults"] = benchmark::Counter(PageFaults, benchmark::Counter::kAvgIterations);
 } catch (...) {
   Fail(State);
 }
