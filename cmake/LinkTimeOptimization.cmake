@@ -3,7 +3,11 @@
 # the link can inline into one another; the library also comes out a fifth
 # smaller, so a host maps less of it when it loads. Clang's would need LLVM's
 # linker plugin beside Debian's linker; sanitizer and Debug builds gain nothing.
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$")
+# Not for Windows yet: with it, the MinGW test programs crashed under Wine on
+# their first call into the simulated terminal's DLL (a call to an address
+# outside every module), a fault not understood yet; those builds stay as tested.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND NOT WIN32
+   AND CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$")
   include(CheckIPOSupported)
   check_ipo_supported(RESULT orvex_lto_supported OUTPUT orvex_lto_output LANGUAGES C CXX)
   if(orvex_lto_supported)
