@@ -1,6 +1,7 @@
 // A library that breaks the export rules on purpose: it exports one name too
-// many, and on 32-bit Windows its stdcall names come out decorated. The checks
-// must reject it, or they would pass any library.
+// many, on Windows one export leads to data instead of code, and on 32-bit
+// Windows its stdcall names come out decorated. The checks must reject it, or
+// they would pass any library.
 #ifdef _WIN32
 #define FIXTURE_EXPORT extern "C" __declspec(dllexport)
 #define FIXTURE_CALL __stdcall
@@ -19,4 +20,8 @@ FIXTURE_EXPORT int FIXTURE_CALL OrvexFixtureExtra() { return 5; }
 // Pulls in a DLL that no Windows machine has.
 FIXTURE_EXPORT int FIXTURE_CALL OrvexFixtureDependency();
 FIXTURE_EXPORT int FIXTURE_CALL OrvexFixtureUser() { return OrvexFixtureDependency(); }
+// Where an export whose function the linker lost would lead: not into code.
+extern "C" {
+__declspec(dllexport) int OrvexFixtureData = 6;
+}
 #endif
