@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -125,16 +125,12 @@ LoadFigures LoadInFreshProcess(const std::string& LibraryPath) {
   int Status = 0;
   while (::waitpid(Child, &Status, 0) < 0 && errno == EINTR) {
   }
-  // "<nanoseconds> <page faults>"
-  LoadFigures Figures;
-  const char* const Last = Output.data() + Output.size();
-  const auto Time = std::from_chars(Output.data(), Last, Figures.Nanoseconds);
-  const bool Separated = Time.ec == std::errc() && Time.ptr != Last && *Time.ptr == ' ';
-  const auto Faults = Separated ? std::from_chars(Time.ptr + 1, Last, Figures.PageFaults) : Time;
-  if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0 || !Separated || Faults.ec != std::errc() ||
-      Time.ptr == Output.data())
+  long long Nanoseconds = 0;
+  long long PageFaults = 0;
+  if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0 ||
+      std::sscanf(Output.c_str(), "%lld %lld", &Nanoseconds, &PageFaults) != 2)
     throw Exception("The load probe failed on " + LibraryPath);
-  return Figures;
+  return {Nanoseconds, PageFaults};
 }
 
 }  // namespace comparebench
