@@ -125,8 +125,8 @@ orvex_as_root() {
 
 # The package tools (apt-get update, install, source) write into this log, not
 # on the screen: each step shows one line, and a failure names the log and
-# shows its end.
-ORVEX_APT_LOG="$ORVEX_ROOT/build/apt.log"
+# shows its end. ORVEX_APT_LOG names another log.
+ORVEX_APT_LOG="${ORVEX_APT_LOG:-$ORVEX_ROOT/build/apt.log}"
 
 # orvex_apt_step TEXT COMMAND...: prints TEXT, runs COMMAND into the log.
 orvex_apt_step() {
