@@ -143,6 +143,20 @@ orvex_show_apt_log() {
   tail -n 15 "$ORVEX_APT_LOG" | sed 's/^/  | /' >&2
 }
 
+# Reads versions of a Debian package, one a line, and prints them newest first
+# in dpkg's order (an epoch, ~ and + as dpkg weighs them; sort -V does not).
+orvex_newest_first() {
+  local sorted=() version i
+  while IFS= read -r version; do
+    [[ -n "$version" ]] || continue
+    for ((i = 0; i < ${#sorted[@]}; i++)); do
+      dpkg --compare-versions "$version" gt "${sorted[i]}" && break
+    done
+    sorted=("${sorted[@]:0:i}" "$version" "${sorted[@]:i}")
+  done
+  [[ ${#sorted[@]} -eq 0 ]] || printf '%s\n' "${sorted[@]}"
+}
+
 # A value of a configured build's cache: orvex_cache_value PRESET NAME.
 orvex_cache_value() {
   sed -n "s/^$2:[A-Z]*=//p" "$ORVEX_ROOT/build/$1/CMakeCache.txt"
