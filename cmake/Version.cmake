@@ -25,8 +25,12 @@ function(orvex_addin_library target)
   else()
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources/version_section.cpp)
     target_include_directories(${target} PRIVATE ${CMAKE_BINARY_DIR}/generated)
-    target_link_options(${target} PRIVATE
-      -Wl,--version-script=${PROJECT_SOURCE_DIR}/bridge/v8napi.map -Wl,--no-undefined)
+    target_link_options(${target} PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/bridge/v8napi.map)
+    # Clang's sanitizer runtimes live in the programs, not in a library the
+    # add-in could name: there the add-in takes their symbols from its host.
+    if(NOT (CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND CMAKE_CXX_FLAGS MATCHES "-fsanitize="))
+      target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
     set_target_properties(${target} PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/bridge/v8napi.map)
   endif()
 endfunction()

@@ -9,7 +9,9 @@ orvex_say() {
   printf '\n==== %s\n' "$*"
 }
 
+ORVEX_FAILURE=""
 orvex_fail() {
+  ORVEX_FAILURE="$*"
   printf '\nFAILED: %s\n' "$*" >&2
   exit 1
 }
@@ -23,8 +25,8 @@ orvex_in_root() {
 # with the stage's name so the log's last line says what broke.
 ORVEX_TIMINGS=()
 orvex_record_timing() {
-  local name="$1" seconds="$2"
-  ORVEX_TIMINGS+=("$(printf '%-40s %5ss' "$name" "$seconds")")
+  local name="$1" seconds="$2" outcome="${3:-}"
+  ORVEX_TIMINGS+=("$(printf '%-40s %5ss %s' "$name" "$seconds" "$outcome")")
 }
 
 orvex_stage() {
@@ -33,9 +35,25 @@ orvex_stage() {
   orvex_say "$name"
   local started=$SECONDS
   if ! orvex_in_root "$@"; then
+    orvex_record_timing "$name" $((SECONDS - started)) FAILED
     orvex_fail "$name (command: $*)"
   fi
   orvex_record_timing "$name" $((SECONDS - started))
+}
+
+# Commands run when the script exits, however it exits, in the order given.
+ORVEX_EXIT_COMMANDS=()
+orvex_run_exit_commands() {
+  local command
+  for command in "${ORVEX_EXIT_COMMANDS[@]}"; do
+    eval "$command" || true
+  done
+  # The log's last line still says what broke.
+  [[ -z "$ORVEX_FAILURE" ]] || printf '\nFAILED: %s\n' "$ORVEX_FAILURE" >&2
+}
+orvex_on_exit() {
+  ORVEX_EXIT_COMMANDS+=("$1")
+  trap orvex_run_exit_commands EXIT
 }
 
 # Runs a workflow preset (cmake --workflow --preset PRESET) with each of its
@@ -67,7 +85,10 @@ orvex_workflow() {
     fi
   done < <(orvex_in_root cmake --workflow --preset "$preset" 2>&1)
   wait $! && status=0 || status=$?
-  [[ $status -eq 0 ]] || orvex_fail "$stage (command: cmake --workflow --preset $preset)"
+  if [[ $status -ne 0 ]]; then
+    orvex_record_timing "$stage" $((SECONDS - started)) FAILED
+    orvex_fail "$stage (command: cmake --workflow --preset $preset)"
+  fi
   orvex_record_timing "$stage" $((SECONDS - started))
 }
 
@@ -89,7 +110,7 @@ orvex_start_virtual_display() {
   # -displayfd: Xvfb picks a free display number and writes it once it accepts clients.
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
   ORVEX_XVFB_PID=$!
-  trap 'kill "$ORVEX_XVFB_PID" 2>/dev/null || true' EXIT
+  orvex_on_exit 'kill "$ORVEX_XVFB_PID" 2>/dev/null'
   local tries
   for ((tries = 0; tries < 100; tries++)); do
     [[ -s "$display_file" ]] && break
@@ -104,7 +125,33 @@ orvex_start_virtual_display() {
 
 orvex_print_timings() {
   orvex_say "Stage timings"
-  printf '%s\n' "${ORVEX_TIMINGS[@]}"
+  [[ ${#ORVEX_TIMINGS[@]} -eq 0 ]] || printf '%s\n' "${ORVEX_TIMINGS[@]}"
+  printf '%-40s %5ss\n' "whole run" "$SECONDS"
+}
+
+# Compiles go through Debian's ccache (scripts/install-deps installs it; the
+# build finds it, cmake/CompilerCache.cmake), into a cache kept on the machine
+# outside the work tree and bounded in size. As root that is
+# /var/cache/orvex/ccache, used only while it and the folder above it belong to
+# root and no one else can write there: a compiled object taken from a cache
+# another user can write would put their code into the library. Anyone else
+# keeps ccache's own cache in their home. Paths below the repository are
+# hashed relative to it, so another clone on the machine finds the same objects.
+ORVEX_ROOT_COMPILER_CACHE=/var/cache/orvex/ccache
+orvex_use_compiler_cache() {
+  export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-8G}" CCACHE_BASEDIR="$ORVEX_ROOT" CCACHE_NOHASHDIR=1
+  [[ "$(id -u)" -eq 0 ]] || return 0
+  mkdir -p -m 0755 "$(dirname "$ORVEX_ROOT_COMPILER_CACHE")"
+  mkdir -p -m 0700 "$ORVEX_ROOT_COMPILER_CACHE"
+  local folder
+  for folder in "$(dirname "$ORVEX_ROOT_COMPILER_CACHE")" "$ORVEX_ROOT_COMPILER_CACHE"; do
+    if [[ -L "$folder" || "$(stat -c '%u' "$folder")" != 0 ]] || (($(stat -c '0%a' "$folder") & 022)); then
+      echo "the compiler cache $folder is not root's alone: compiling without it" >&2
+      export CCACHE_DISABLE=1
+      return 0
+    fi
+  done
+  export CCACHE_DIR="$ORVEX_ROOT_COMPILER_CACHE"
 }
 
 # Runs a command as root: directly when root, through sudo otherwise.

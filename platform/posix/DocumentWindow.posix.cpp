@@ -13,6 +13,8 @@ namespace os {
 
 namespace {
 
+// GTK's types and values by the names GTK's own code gives them.
+using namespace gtk;  // NOLINT(google-build-using-namespace)
 using gtk::Connect;
 using gtk::TGtkApi;
 using webkit::TWebKitApi;
@@ -51,7 +53,7 @@ private:
     FView = FWebKit.webkit_web_view_new();
     FGtk.gtk_widget_set_name(FView, "document-view");
     // The manual is plain HTML: a page that runs no scripts cannot be turned against the host.
-    FGtk.g_object_set(FWebKit.webkit_web_view_get_settings(FView), "enable-javascript", FALSE, nullptr);
+    FGtk.g_object_set(FWebKit.webkit_web_view_get_settings(FView), "enable-javascript", kFalse, nullptr);
     Connect(FGtk, FView, "decide-policy", &OnDecidePolicy, this);
     FGtk.gtk_container_add(reinterpret_cast<GtkContainer*>(FWindow), FView);
   }
@@ -97,10 +99,10 @@ private:
 
   static gboolean OnDecidePolicy(GtkWidget*, void* Decision, int Type, gpointer Self) {
     try {
-      return static_cast<TDocumentView*>(Self)->Decide(Decision, Type) ? TRUE : FALSE;
+      return static_cast<TDocumentView*>(Self)->Decide(Decision, Type) ? kTrue : kFalse;
     } catch (...) {
       // Nothing may leave a GTK callback by exception; WebKit decides as it would.
-      return FALSE;
+      return kFalse;
     }
   }
 

@@ -41,7 +41,7 @@ void Resolve(void* Library, const char* LibraryName, const char* Name, Pointer& 
 TGtkApi LoadApi(const char* LibraryName) {
   void* Library = LoadLibrary(LibraryName);
   TGtkApi Api;
-#define ORVEX_GTK_RESOLVE(Name) Resolve(Library, LibraryName, #Name, Api.Name);
+#define ORVEX_GTK_RESOLVE(Name, Result, Parameters) Resolve(Library, LibraryName, #Name, Api.Name);
   ORVEX_GTK_FUNCTIONS(ORVEX_GTK_RESOLVE)
 #undef ORVEX_GTK_RESOLVE
   return Api;
@@ -75,9 +75,9 @@ void QuitLoopWhenDestroyed(GtkWidget*, gpointer Data) {
 }
 
 gboolean CloseOnEscape(GtkWidget* Window, GdkEventKey* Event, gpointer Data) {
-  if (Event->keyval != GDK_KEY_Escape) return FALSE;
+  if (Event->keyval != kKeyEscape) return kFalse;
   static_cast<TModalLoop*>(Data)->Gtk.gtk_window_close(reinterpret_cast<GtkWindow*>(Window));
-  return TRUE;
+  return kTrue;
 }
 
 // Takes the message out of a GError and frees it.
@@ -146,8 +146,8 @@ void RunModal(const TGtkApi& Gtk, GtkWindow* Window) {
   } else {
     Gtk.gtk_window_set_position(Window, GTK_WIN_POS_CENTER);
   }
-  Gtk.gtk_window_set_modal(Window, TRUE);
-  TModalLoop Modal{Gtk, Gtk.g_main_loop_new(nullptr, FALSE)};
+  Gtk.gtk_window_set_modal(Window, kTrue);
+  TModalLoop Modal{Gtk, Gtk.g_main_loop_new(nullptr, kFalse)};
   Connect(Gtk, Window, "destroy", &QuitLoopWhenDestroyed, &Modal);
   Connect(Gtk, Window, "key-press-event", &CloseOnEscape, &Modal);
   Gtk.gtk_widget_show_all(reinterpret_cast<GtkWidget*>(Window));

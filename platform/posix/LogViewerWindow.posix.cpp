@@ -14,6 +14,8 @@ namespace os {
 
 namespace {
 
+// GTK's types and values by the names GTK's own code gives them.
+using namespace gtk;  // NOLINT(google-build-using-namespace)
 using gtk::Connect;
 using gtk::Scaled;
 using gtk::TGtkApi;
@@ -121,9 +123,9 @@ private:
     gtk::SetFormDefaultSize(FGtk, FWindow, kFormWidth, kFormHeight);
     gtk::SetProjectIcon(FGtk, FWindow);
     GtkWidget* Layout = FGtk.gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    FGtk.gtk_box_pack_start(reinterpret_cast<GtkBox*>(Layout), BuildPanel(gtk::ScreenDpi(FGtk) / kPanelDpi), FALSE,
-                            FALSE, 0);
-    FGtk.gtk_box_pack_start(reinterpret_cast<GtkBox*>(Layout), BuildTextArea(), TRUE, TRUE, 0);
+    FGtk.gtk_box_pack_start(reinterpret_cast<GtkBox*>(Layout), BuildPanel(gtk::ScreenDpi(FGtk) / kPanelDpi), kFalse,
+                            kFalse, 0);
+    FGtk.gtk_box_pack_start(reinterpret_cast<GtkBox*>(Layout), BuildTextArea(), kTrue, kTrue, 0);
     FGtk.gtk_container_add(reinterpret_cast<GtkContainer*>(FWindow), Layout);
     Connect(FGtk, FWindow, "destroy", &OnDestroyed, this);
   }
@@ -172,12 +174,12 @@ private:
     GtkWidget* Scroller = FGtk.gtk_scrolled_window_new(nullptr, nullptr);
     auto* Scrolled = reinterpret_cast<GtkScrolledWindow*>(Scroller);
     FGtk.gtk_scrolled_window_set_policy(Scrolled, GTK_POLICY_ALWAYS, GTK_POLICY_ALWAYS);
-    FGtk.gtk_scrolled_window_set_overlay_scrolling(Scrolled, FALSE);
+    FGtk.gtk_scrolled_window_set_overlay_scrolling(Scrolled, kFalse);
     FTextView = FGtk.gtk_text_view_new();
     FGtk.gtk_widget_set_name(FTextView, "log-text");
     auto* View = reinterpret_cast<GtkTextView*>(FTextView);
-    FGtk.gtk_text_view_set_editable(View, FALSE);
-    FGtk.gtk_text_view_set_monospace(View, TRUE);
+    FGtk.gtk_text_view_set_editable(View, kFalse);
+    FGtk.gtk_text_view_set_monospace(View, kTrue);
     FGtk.gtk_text_view_set_left_margin(View, kTextLeftMargin);
     FBuffer = FGtk.gtk_text_view_get_buffer(View);
     FGtk.gtk_container_add(reinterpret_cast<GtkContainer*>(Scroller), FTextView);
@@ -189,7 +191,7 @@ private:
     FGtk.gtk_text_buffer_get_iter_at_offset(FBuffer, &Caret, static_cast<gint>(Characters));
     FGtk.gtk_text_buffer_place_cursor(FBuffer, &Caret);
     FGtk.gtk_text_view_scroll_to_mark(reinterpret_cast<GtkTextView*>(FTextView),
-                                      FGtk.gtk_text_buffer_get_insert(FBuffer), 0.0, FALSE, 0.0, 0.0);
+                                      FGtk.gtk_text_buffer_get_insert(FBuffer), 0.0, kFalse, 0.0, 0.0);
   }
 
   // Nothing may leave a GTK callback by exception.
@@ -230,7 +232,7 @@ private:
 
   static gboolean OnTimer(gpointer Self) {
     static_cast<TLogViewerView*>(Self)->Raise(&ILogViewerHandlers::tmrCheckFileTimer);
-    return G_SOURCE_CONTINUE;
+    return kSourceContinue;
   }
 
   static void OnSelectionChanged(GtkComboBox*, gpointer Self) {
@@ -239,7 +241,7 @@ private:
 
   static void OnFileListPopup(GObject* List, GParamSpec*, gpointer Self) {
     auto* View = static_cast<TLogViewerView*>(Self);
-    gboolean Shown = FALSE;
+    gboolean Shown = kFalse;
     View->FGtk.g_object_get(List, "popup-shown", &Shown, nullptr);
     if (Shown) View->Raise(&ILogViewerHandlers::cbbLogFilesDropDown);
   }

@@ -2,14 +2,16 @@
 // WebKitGTK as the document window uses it: loaded at run time like GTK, never
 // linked. Its headers are not needed: the few functions called are declared
 // here over opaque pointers, with the types of WebKitGTK's API for GTK 3.
-#include <gtk/gtk.h>
-
 #include <functional>
 #include <optional>
 
 #include "platform/posix/Gtk.posix.h"
 
 namespace os::webkit {
+
+using gtk::gchar;
+using gtk::GObject;
+using gtk::GtkWidget;
 
 // One build of WebKitGTK for GTK 3 and the libraries that come with it: a
 // process holds at most one of each, and libsoup 2 beside libsoup 3 aborts it.
