@@ -137,7 +137,7 @@ orvex_print_timings() {
 # another user can write would put their code into the library. Anyone else
 # keeps ccache's own cache in their home. Paths below the repository are
 # hashed relative to it, so another clone on the machine finds the same objects.
-ORVEX_ROOT_COMPILER_CACHE=/var/cache/orvex/ccache
+ORVEX_ROOT_COMPILER_CACHE="${ORVEX_ROOT_COMPILER_CACHE:-/var/cache/orvex/ccache}"
 orvex_use_compiler_cache() {
   export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-8G}" CCACHE_BASEDIR="$ORVEX_ROOT" CCACHE_NOHASHDIR=1
   [[ "$(id -u)" -eq 0 ]] || return 0
