@@ -15,8 +15,6 @@ namespace {
 
 // GTK's types and values by the names GTK's own code gives them.
 using namespace gtk;  // NOLINT(google-build-using-namespace)
-using gtk::Connect;
-using gtk::TGtkApi;
 using webkit::TWebKitApi;
 
 // The Windows form's size at 120 dpi (506 x 340 at 96 dpi).

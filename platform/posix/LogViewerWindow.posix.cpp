@@ -16,9 +16,6 @@ namespace {
 
 // GTK's types and values by the names GTK's own code gives them.
 using namespace gtk;  // NOLINT(google-build-using-namespace)
-using gtk::Connect;
-using gtk::Scaled;
-using gtk::TGtkApi;
 
 // The form was drawn at 120 dpi: its default size is scaled from there to the
 // screen's resolution (707 x 440 at 96 dpi). The top panel keeps the form's
