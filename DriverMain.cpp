@@ -1,5 +1,6 @@
 // The library's own start-up: the log's vendor word, then the one driver class
 // under the extension name the host knows it by.
+#include "OrvexClassName.h"
 #include "acquiring/uDriver.h"
 #include "logging/Common.Log.h"
 #include "platform/Resources.h"
@@ -7,7 +8,7 @@
 
 namespace {
 
-constexpr std::u16string_view kExtension = u"a_orvextx1c83n";
+constexpr std::u16string_view kExtension = ORVEX_CLASS_NAME;
 
 struct DriverStartUp {
   DriverStartUp() {

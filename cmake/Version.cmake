@@ -8,6 +8,8 @@ if(NOT ORVEX_VERSION_TWEAK)
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/OrvexVersion.h.in
                ${CMAKE_BINARY_DIR}/generated/OrvexVersion.h @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/OrvexClassName.h.in
+               ${CMAKE_BINARY_DIR}/generated/OrvexClassName.h @ONLY)
 
 # Turns a target into a Native API add-in library: the four exports only,
 # the version stamp, and the bridge linked whole so its exports are kept.
