@@ -185,6 +185,18 @@ orvex_apt_step() {
   "$@" >>"$ORVEX_APT_LOG" 2>&1
 }
 
+# orvex_apt_run_kept OUTPUT COMMAND...: runs COMMAND into the log as
+# orvex_apt_step does, its output also kept in OUTPUT for the caller to read
+# (why apt refused a download, say); prints nothing.
+orvex_apt_run_kept() {
+  local output="$1" status=0
+  shift
+  mkdir -p "$(dirname "$ORVEX_APT_LOG")"
+  "$@" >"$output" 2>&1 || status=$?
+  { printf '\n### %s: %s\n' "$(date -u '+%F %T')" "$*"; cat "$output"; } >>"$ORVEX_APT_LOG"
+  return $status
+}
+
 orvex_show_apt_log() {
   echo "$1; the package tools' output is in $ORVEX_APT_LOG, which ends with:" >&2
   tail -n 15 "$ORVEX_APT_LOG" | sed 's/^/  | /' >&2
