@@ -74,20 +74,20 @@ TZip OpenArchive(TMemoryStream& Stream) {
   return TZip(unzOpen2_64(&Stream, &Functions));
 }
 
-[[noreturn]] void RaiseDamaged(std::u16string_view Detail) {
-  throw Exception(u"The help archive is damaged: " + std::u16string(Detail));
+[[noreturn]] void RaiseDamaged(const TArchiveLimits& Limits, std::u16string_view Detail) {
+  throw Exception(Limits.Subject + u" is damaged: " + std::u16string(Detail));
 }
 
 [[noreturn]] void RaiseTooLarge(const TArchiveLimits& Limits) {
-  throw Exception(u"The help archive unpacks to more than " + IntToText(static_cast<int64_t>(Limits.MaxUnpackedBytes)) +
-                  u" bytes");
+  throw Exception(Limits.Subject + u" unpacks to more than " +
+                  IntToText(static_cast<int64_t>(Limits.MaxUnpackedBytes)) + u" bytes");
 }
 
-std::u16string CurrentEntryName(unzFile Zip, unz_file_info64& Info) {
+std::u16string CurrentEntryName(unzFile Zip, unz_file_info64& Info, const TArchiveLimits& Limits) {
   std::array<char, 1024> Name{};
   if (unzGetCurrentFileInfo64(Zip, &Info, Name.data(), Name.size(), nullptr, 0, nullptr, 0) != UNZ_OK)
-    RaiseDamaged(u"an entry's header cannot be read");
-  if (Info.size_filename >= Name.size()) RaiseDamaged(u"an entry's name is too long");
+    RaiseDamaged(Limits, u"an entry's header cannot be read");
+  if (Info.size_filename >= Name.size()) RaiseDamaged(Limits, u"an entry's name is too long");
   return FromUtf8(std::string_view(Name.data(), Info.size_filename));
 }
 
@@ -98,7 +98,7 @@ std::string ReadCurrentEntry(unzFile Zip, const std::u16string& Name, std::size_
   std::array<char, 64 * 1024> Buffer{};
   for (;;) {
     const int Read = unzReadCurrentFile(Zip, Buffer.data(), static_cast<unsigned>(Buffer.size()));
-    if (Read < 0) RaiseDamaged(u"the entry \"" + Name + u"\" cannot be unpacked");
+    if (Read < 0) RaiseDamaged(Limits, u"the entry \"" + Name + u"\" cannot be unpacked");
     if (Read == 0) return Bytes;
     if (static_cast<std::size_t>(Read) > Budget - Bytes.size()) RaiseTooLarge(Limits);
     Bytes.append(Buffer.data(), static_cast<std::size_t>(Read));
@@ -108,17 +108,17 @@ std::string ReadCurrentEntry(unzFile Zip, const std::u16string& Name, std::size_
 TArchiveEntry ReadEntry(unzFile Zip, std::size_t Budget, const TArchiveLimits& Limits) {
   unz_file_info64 Info{};
   TArchiveEntry Entry;
-  Entry.Name = CurrentEntryName(Zip, Info);
+  Entry.Name = CurrentEntryName(Zip, Info, Limits);
   // The header's size is only a first check: the reading counts for itself.
   if (Info.uncompressed_size > Budget) RaiseTooLarge(Limits);
-  if (unzOpenCurrentFile(Zip) != UNZ_OK) RaiseDamaged(u"the entry \"" + Entry.Name + u"\" cannot be opened");
+  if (unzOpenCurrentFile(Zip) != UNZ_OK) RaiseDamaged(Limits, u"the entry \"" + Entry.Name + u"\" cannot be opened");
   try {
     Entry.Bytes = ReadCurrentEntry(Zip, Entry.Name, Budget, Limits);
   } catch (...) {
     unzCloseCurrentFile(Zip);
     throw;
   }
-  if (unzCloseCurrentFile(Zip) != UNZ_OK) RaiseDamaged(u"the entry \"" + Entry.Name + u"\" fails its checksum");
+  if (unzCloseCurrentFile(Zip) != UNZ_OK) RaiseDamaged(Limits, u"the entry \"" + Entry.Name + u"\" fails its checksum");
   return Entry;
 }
 
@@ -134,19 +134,19 @@ bool IsControl(char16_t Char) { return Char < 0x20 || Char == 0x7F; }
 std::vector<TArchiveEntry> ReadArchive(std::string_view Zip, const TArchiveLimits& Limits) {
   TMemoryStream Stream{Zip, 0};
   const TZip Archive = OpenArchive(Stream);
-  if (!Archive) RaiseDamaged(u"not a zip archive");
+  if (!Archive) RaiseDamaged(Limits, u"not a zip archive");
   std::vector<TArchiveEntry> Entries;
   std::size_t Unpacked = 0;
   int Status = unzGoToFirstFile(Archive.get());
   while (Status == UNZ_OK) {
     if (Entries.size() >= Limits.MaxEntries)
-      throw Exception(u"The help archive has more than " + IntToText(static_cast<int64_t>(Limits.MaxEntries)) +
+      throw Exception(Limits.Subject + u" has more than " + IntToText(static_cast<int64_t>(Limits.MaxEntries)) +
                       u" entries");
     Entries.push_back(ReadEntry(Archive.get(), Limits.MaxUnpackedBytes - Unpacked, Limits));
     Unpacked += Entries.back().Bytes.size();
     Status = unzGoToNextFile(Archive.get());
   }
-  if (Status != UNZ_END_OF_LIST_OF_FILE) RaiseDamaged(u"its list of entries is broken");
+  if (Status != UNZ_END_OF_LIST_OF_FILE) RaiseDamaged(Limits, u"its list of entries is broken");
   return Entries;
 }
 

@@ -16,6 +16,9 @@ struct TArchiveEntry {
 struct TArchiveLimits {
   std::size_t MaxUnpackedBytes = 0;  // all entries together
   std::size_t MaxEntries = 0;
+  // What the failures call the archive: help's own, or another archive read
+  // the same way.
+  std::u16string Subject = u"The help archive";
 };
 
 // Every entry, unpacked. Raises an Exception when the archive is damaged, an

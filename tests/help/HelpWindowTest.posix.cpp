@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ScopedTempVariable.h"
+#include "tests/support/ScopedTempVariable.h"
 #include "platform/Text.h"
 #include "platform/posix/DocumentView.posix.h"
 #include "tests/logging/WindowScript.posix.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "FixtureArchive.h"
-#include "ScopedTempVariable.h"
+#include "tests/support/FixtureArchive.h"
+#include "tests/support/ScopedTempVariable.h"
 #include "acquiring/uDriver.h"
 #include "help/HelpArchive.h"
 #include "help/uMarkdownRenderer.h"

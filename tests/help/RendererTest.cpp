@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "FixtureArchive.h"
+#include "tests/support/FixtureArchive.h"
 #include "help/HelpArchive.h"
 #include "help/uMarkdownRenderer.h"
 #include "platform/Exception.h"

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "ScopedTempVariable.h"
+#include "tests/support/ScopedTempVariable.h"
 #include "help/Help.TempFolder.h"
 #include "help/uMarkdownRenderer.h"
 #include "platform/Text.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ScopedTempVariable.h"
+#include "tests/support/ScopedTempVariable.h"
 #include "help/Help.TempFolder.h"
 #include "help/uMarkdownRenderer.h"
 #include "platform/Text.h"

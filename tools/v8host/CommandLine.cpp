@@ -5,6 +5,8 @@
 #include <optional>
 
 #include "platform/Text.h"
+#include "tools/v8host/AddInPackage.h"
+#include "tools/v8host/Equipment.h"
 #include "tools/v8host/HostComponent.h"
 #include "tools/v8host/HostFailure.h"
 #include "tools/v8host/HostReport.h"
@@ -23,6 +25,14 @@ struct Options {
   std::u16string Library;
   std::string Command;
   std::vector<std::string> Rest;
+  // The library is a package's, attached under this name (attach, equipment:
+  // the name INFO.XML's ProgID gives), its objects created as New(NewObject).
+  bool Package = false;
+  std::u16string AttachName;
+  std::u16string NewObject;
+  // equipment: the user's steps while the device is open, the settings given.
+  std::u16string Script;
+  GivenSettings Settings;
 };
 
 struct Step {
@@ -47,6 +57,38 @@ std::string OptionValue(const std::vector<std::string>& Args, std::size_t& Index
   return Args[++Index];
 }
 
+// attach PACKAGE NAME [COMMAND...]: the command (info when none) on an object
+// of the package's library, attached under NAME.
+void ParseAttach(const std::vector<std::string>& Args, std::size_t Index, Options& Parsed) {
+  if (Index + 3 > Args.size()) RaiseUsage("expected: attach PACKAGE NAME [COMMAND...]");
+  Parsed.Package = true;
+  Parsed.Library = FromUtf8(Args[Index + 1]);
+  Parsed.AttachName = FromUtf8(Args[Index + 2]);
+  Parsed.Command = Index + 3 < Args.size() ? Args[Index + 3] : "info";
+  if (Index + 4 < Args.size()) Parsed.Rest.assign(Args.begin() + static_cast<std::ptrdiff_t>(Index + 4), Args.end());
+}
+
+// equipment PACKAGE [--script FILE] [--json] [SETTING=VALUE...]
+void ParseEquipment(const std::vector<std::string>& Args, std::size_t Index, Options& Parsed) {
+  if (Index + 2 > Args.size()) RaiseUsage("expected: equipment PACKAGE [--script FILE] [SETTING=VALUE...]");
+  Parsed.Package = true;
+  Parsed.Command = "equipment";
+  Parsed.Library = FromUtf8(Args[Index + 1]);
+  for (Index += 2; Index < Args.size(); ++Index) {
+    const std::string& Word = Args[Index];
+    const std::size_t Equals = Word.find('=');
+    if (Word == "--script") {
+      Parsed.Script = FromUtf8(OptionValue(Args, Index));
+    } else if (Word == "--json") {
+      Parsed.Json = true;
+    } else if (Word.starts_with("--") || Equals == std::string::npos || Equals == 0) {
+      RaiseUsage("equipment: \"" + Word + "\" is neither --script FILE, --json nor SETTING=VALUE");
+    } else {
+      Parsed.Settings.emplace_back(FromUtf8(Word.substr(0, Equals)), FromUtf8(Word.substr(Equals + 1)));
+    }
+  }
+}
+
 Options ParseOptions(const std::vector<std::string>& Args) {
   Options Parsed;
   std::size_t Index = 0;
@@ -61,16 +103,26 @@ Options ParseOptions(const std::vector<std::string>& Args) {
       return Parsed;
     } else if (Option == "--class") {
       Parsed.Class = FromUtf8(OptionValue(Args, Index));
+    } else if (Option == "--new") {
+      Parsed.NewObject = FromUtf8(OptionValue(Args, Index));
     } else if (Option == "--locale") {
       Parsed.Locale = FromUtf8(OptionValue(Args, Index));
     } else {
       RaiseUsage("unknown option " + Option);
     }
   }
-  if (Index + 2 > Args.size()) RaiseUsage("a library and a command are needed");
-  Parsed.Library = FromUtf8(Args[Index]);
-  Parsed.Command = Args[Index + 1];
-  Parsed.Rest.assign(Args.begin() + static_cast<std::ptrdiff_t>(Index + 2), Args.end());
+  if (Index < Args.size() && Args[Index] == "attach") {
+    ParseAttach(Args, Index, Parsed);
+  } else if (Index < Args.size() && Args[Index] == "equipment") {
+    ParseEquipment(Args, Index, Parsed);
+  } else {
+    if (Index + 2 > Args.size()) RaiseUsage("a library and a command are needed");
+    Parsed.Library = FromUtf8(Args[Index]);
+    Parsed.Command = Args[Index + 1];
+    Parsed.Rest.assign(Args.begin() + static_cast<std::ptrdiff_t>(Index + 2), Args.end());
+  }
+  if (Parsed.Package && !Parsed.Class.empty()) RaiseUsage("a package's objects are named with --new AddIn.NAME.CLASS");
+  if (!Parsed.Package && !Parsed.NewObject.empty()) RaiseUsage("--new names an object of an attached package");
   return Parsed;
 }
 
@@ -162,6 +214,7 @@ std::vector<Step> StepsOf(const Options& Parsed) {
     ExpectWordCount(Parsed.Rest, 1, 1, "run SCRIPT");
     return ParseScript(FromUtf8(Parsed.Rest[0]));
   }
+  if (Parsed.Command == "equipment") return Parsed.Script.empty() ? std::vector<Step>() : ParseScript(Parsed.Script);
   std::vector<std::string> Words{Parsed.Command};
   Words.insert(Words.end(), Parsed.Rest.begin(), Parsed.Rest.end());
   return {ParseStep(Words)};
@@ -191,6 +244,8 @@ public:
       Load();
       if (FOptions.Command == "info") {
         CollectInfo();
+      } else if (FOptions.Command == "equipment") {
+        RunEquipment(Steps);
       } else {
         RunSteps(Steps);
       }
@@ -205,7 +260,66 @@ public:
   }
 
 private:
-  void Load() { FLibrary = std::make_unique<AddInLibrary>(FOptions.Library); }
+  // The equipment library's calls, each shown and recorded like a script's.
+  class EquipmentCalls : public ConnectionCalls {
+  public:
+    EquipmentCalls(HostRun& Run, Component& Object, const std::vector<Step>& Script)
+        : FRun(Run), FObject(Object), FScript(Script) {}
+    CallOutcome Call(std::u16string_view Method, std::vector<HostValue> Args) override {
+      const Step Action{"call", std::u16string(Method), std::move(Args), {}};
+      FRun.RunStep(FObject, Action);
+      return FRun.FReport.Steps.back().Outcome;
+    }
+    bool RunScript() override {
+      for (const Step& Action : FScript) {
+        if (!FRun.RunStep(FObject, Action)) return false;
+      }
+      return true;
+    }
+
+  private:
+    HostRun& FRun;
+    Component& FObject;
+    const std::vector<Step>& FScript;
+  };
+
+  void Load() {
+    if (!FOptions.Package) {
+      FLibrary = std::make_unique<AddInLibrary>(FOptions.Library);
+      return;
+    }
+    PackageReport& Package = FReport.Package.emplace();
+    FPackage = std::make_unique<AddInPackage>(FOptions.Library);
+    Package.AttachedName = FOptions.AttachName;
+    if (FOptions.Command == "equipment") {
+      ReadDriverEntry(Package);
+      CheckAttachName(Package.AttachedName, FailureKind::LoadFailed);
+    } else {
+      CheckAttachName(Package.AttachedName, FailureKind::BadArgument);
+    }
+    Package.Component = FPackage->ComponentFor(PackageOsName(), PackageArchName());
+    FUnpacked = std::make_unique<UnpackedLibrary>(*FPackage, *Package.Component);
+    FLibrary = std::make_unique<AddInLibrary>(FUnpacked->LibraryPath());
+    Package.NewObject = NewObjectName(Package);
+    if (!FOptions.Json) PrintPackage(FOut, Package);
+  }
+
+  // Steps 1 to 3 of the equipment library: INFO.XML's entry, the object name
+  // after "AddIn.", the attached name with every "." made "_".
+  void ReadDriverEntry(PackageReport& Package) {
+    Package.Driver = FPackage->Driver();
+    Package.ObjectName = ObjectNameOf(Package.Driver->ProgId);
+    Package.AttachedName = AttachedNameOf(Package.ObjectName);
+    Package.KnownEquipmentType = IsEquipmentTypeName(Package.Driver->Type);
+  }
+
+  std::u16string NewObjectName(const PackageReport& Package) const {
+    if (!FOptions.NewObject.empty()) return FOptions.NewObject;
+    const std::u16string Prefix = u"AddIn." + Package.AttachedName + u".";
+    if (Package.Driver) return Prefix + Package.ObjectName;
+    const std::vector<std::u16string> Names = FLibrary->ClassList();
+    return Names.empty() ? Prefix : Prefix + Names.front();
+  }
 
   ComponentSetup Setup() { return {FMemory, FConnection, true, true, FOptions.Locale}; }
 
@@ -225,16 +339,22 @@ private:
     return Class;
   }
 
+  std::vector<std::u16string> ClassesToDescribe() const {
+    if (FReport.Package && !FOptions.NewObject.empty()) return {ChosenClass()};
+    if (!FOptions.Class.empty()) return {FOptions.Class};
+    return FLibrary->ClassList();
+  }
+
   void CollectInfo() {
     InfoReport Info{FLibrary->ClassNames(), FLibrary->AttachType(), {}};
-    const std::vector<std::u16string> Names =
-        FOptions.Class.empty() ? FLibrary->ClassList() : std::vector<std::u16string>{FOptions.Class};
-    for (const std::u16string& Name : Names) Info.Classes.push_back(DescribeClass(Name));
+    for (const std::u16string& Name : ClassesToDescribe()) Info.Classes.push_back(DescribeClass(Name));
     if (!FOptions.Json) PrintInfo(FOut, Info);
     FReport.Info = std::move(Info);
   }
 
   std::u16string ChosenClass() const {
+    if (FReport.Package)
+      return ClassOfNewObject(FReport.Package->NewObject, FReport.Package->AttachedName, FLibrary->ClassList());
     if (!FOptions.Class.empty()) return FOptions.Class;
     const std::vector<std::u16string> Names = FLibrary->ClassList();
     if (Names.empty()) throw HostFailure(FailureKind::UnknownClass, u"The library names no class");
@@ -265,25 +385,40 @@ private:
     return Filled;
   }
 
+  // Shows and records one step; false when the access failed or the method
+  // answered false.
+  bool RunStep(Component& Object, const Step& Action) {
+    // A script's headings structure what a reader sees; they call nothing.
+    if (Action.Command == "echo") {
+      if (!FOptions.Json) FOut << "\n== " << ToUtf8(Action.Name) << "\n";
+      return true;
+    }
+    if (Action.Command == "keep") {
+      Keep(Action);
+      return true;
+    }
+    const Step Filled = WithKeptValues(Action);
+    StepReport Done{Filled.Command, Filled.Name, Filled.Args, Perform(Object, Filled)};
+    const bool Succeeded = Done.Outcome.Ok && !AnsweredFalse(Done.Outcome);
+    if (!Done.Outcome.Ok || (FOptions.FailOnFalse && AnsweredFalse(Done.Outcome))) FReport.ExitCode = ExitRefused;
+    if (!FOptions.Json) PrintStep(FOut, Done);
+    FReport.Steps.push_back(std::move(Done));
+    return Succeeded;
+  }
+
   void RunSteps(const std::vector<Step>& Steps) {
     FReport.Class = ChosenClass();
     Component Object(*FLibrary, FReport.Class, Setup());
-    for (const Step& Action : Steps) {
-      // A script's headings structure what a reader sees; they call nothing.
-      if (Action.Command == "echo") {
-        if (!FOptions.Json) FOut << "\n== " << ToUtf8(Action.Name) << "\n";
-        continue;
-      }
-      if (Action.Command == "keep") {
-        Keep(Action);
-        continue;
-      }
-      const Step Filled = WithKeptValues(Action);
-      StepReport Done{Filled.Command, Filled.Name, Filled.Args, Perform(Object, Filled)};
-      if (!Done.Outcome.Ok || (FOptions.FailOnFalse && AnsweredFalse(Done.Outcome))) FReport.ExitCode = ExitRefused;
-      if (!FOptions.Json) PrintStep(FOut, Done);
-      FReport.Steps.push_back(std::move(Done));
-    }
+    for (const Step& Action : Steps) RunStep(Object, Action);
+  }
+
+  // Step 4 and on: the object created as the equipment library names it, then
+  // the connection sequence of a shop's first set-up.
+  void RunEquipment(const std::vector<Step>& Script) {
+    FReport.Class = ChosenClass();
+    Component Object(*FLibrary, FReport.Class, Setup());
+    EquipmentCalls Calls(*this, Object, Script);
+    if (!RunConnectionSequence(Calls, FOptions.Settings, FReport.Package->Settings)) FReport.ExitCode = ExitRefused;
   }
 
   void Fail(int Code, const std::u16string& Message) {
@@ -306,16 +441,21 @@ private:
   std::ostream& FErr;
   RunReport FReport;
   std::map<std::u16string, HostValue> FKept;
-  // Declared before the library: blocks the library kept are freed only after it is unloaded.
+  // Declared before the library: blocks the library kept are freed only after
+  // it is unloaded, and its unpacked file is removed only then.
   HostMemoryManager FMemory;
   HostConnection FConnection;
+  std::unique_ptr<AddInPackage> FPackage;
+  std::unique_ptr<UnpackedLibrary> FUnpacked;
   std::unique_ptr<AddInLibrary> FLibrary;
 };
 
 }  // namespace
 
 std::string UsageText() {
-  return "usage: v8host [--json] [--fail-on-false] [--class NAME] [--locale CODE] LIBRARY COMMAND\n"
+  return "usage: v8host [OPTIONS] LIBRARY COMMAND\n"
+         "       v8host [OPTIONS] attach PACKAGE NAME [COMMAND]\n"
+         "       v8host [OPTIONS] equipment PACKAGE [--script FILE] [SETTING=VALUE...]\n"
          "\n"
          "Loads LIBRARY like the platform does, creates one component of the class\n"
          "NAME (default: the first class the library names) and runs COMMAND on it.\n"
@@ -336,6 +476,25 @@ std::string UsageText() {
          "                          'keep NAME N' saves parameter N of the last\n"
          "                          call for later values written $NAME)\n"
          "\n"
+         "packages (the zip archive of an add-in):\n"
+         "  attach PACKAGE NAME [COMMAND]\n"
+         "                          attaches the package as the platform does: the\n"
+         "                          library MANIFEST.XML names for this system and\n"
+         "                          architecture, unpacked into a private temporary\n"
+         "                          folder (removed at exit), attached under NAME;\n"
+         "                          then COMMAND (default info) on the object\n"
+         "                          New(\"AddIn.NAME.CLASS\") (--new)\n"
+         "  equipment PACKAGE [--script FILE] [SETTING=VALUE...]\n"
+         "                          what the equipment library does with a driver's\n"
+         "                          package: reads INFO.XML, attaches the package\n"
+         "                          under its ProgID's object name (every '.' made\n"
+         "                          '_'), creates AddIn.<attached>.<object>, then\n"
+         "                          GetInterfaceRevision, GetDescription,\n"
+         "                          GetParameters, SetParameter for every setting of\n"
+         "                          the form (its default or the value given), Open,\n"
+         "                          DeviceTest, GetAdditionalActions, the steps of\n"
+         "                          FILE (as run's), Close\n"
+         "\n"
          "values:\n"
          "  empty  text:ABC  int:42  int64:9000000000  num:1.5  bool:true\n"
          "  date:2024-03-05  date:2024-03-05T10:20:30\n"
@@ -348,16 +507,17 @@ std::string UsageText() {
          "             (the driver's way to report a failed operation; read\n"
          "             the reason with GetLastError)\n"
          "  --class    the class to create\n"
+         "  --new      the object to create of an attached package: AddIn.NAME.CLASS\n"
          "  --locale   the locale handed to the component (default ru_RU)\n"
          "\n"
          "At the end, standard error reports the host memory blocks the library left\n"
          "allocated and its frees of blocks the host never handed out.\n"
          "\n"
          "exit codes: 0 success (also when a method's return value is false,\n"
-         "unless --fail-on-false), 1 a call or property access answered false,\n"
-         "2 bad arguments,\n"
-         "3 library, export or class missing, 4 unknown method or property,\n"
-         "5 host memory left allocated or freed wrongly\n";
+         "unless --fail-on-false), 1 a call or property access answered false\n"
+         "(equipment: any step failed or answered false), 2 bad arguments,\n"
+         "3 library, package, export or class missing, 4 unknown method or\n"
+         "property, 5 host memory left allocated or freed wrongly\n";
 }
 
 std::vector<std::string> SplitScriptLine(std::string_view Line) {

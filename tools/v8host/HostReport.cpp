@@ -210,6 +210,57 @@ void WriteInfo(JsonWriter& Json, const InfoReport& Info) {
   Json.EndArray();
 }
 
+void WriteDriver(JsonWriter& Json, const DriverEntry& Driver) {
+  Json.BeginObject();
+  Json.TextField("progid", Driver.ProgId);
+  Json.TextField("name", Driver.Name);
+  Json.TextField("version", Driver.Version);
+  Json.TextField("type", Driver.Type);
+  Json.EndObject();
+}
+
+void WriteComponent(JsonWriter& Json, const ManifestComponent& Component) {
+  Json.BeginObject();
+  Json.TextField("os", Component.Os);
+  Json.TextField("arch", Component.Arch);
+  Json.TextField("type", Component.Type);
+  Json.TextField("path", Component.Path);
+  Json.EndObject();
+}
+
+void WriteSettings(JsonWriter& Json, const std::vector<FormSetting>& Settings) {
+  Json.BeginArray();
+  for (const FormSetting& Setting : Settings) {
+    Json.BeginObject();
+    Json.TextField("name", Setting.Name);
+    Json.TextField("type", Setting.Type);
+    Json.TextField("value", Setting.Value);
+    Json.EndObject();
+  }
+  Json.EndArray();
+}
+
+void WritePackage(JsonWriter& Json, const PackageReport& Package) {
+  Json.BeginObject();
+  if (Package.Driver) {
+    Json.Key("driver");
+    WriteDriver(Json, *Package.Driver);
+    Json.TextField("objectName", Package.ObjectName);
+    Json.BoolField("knownEquipmentType", Package.KnownEquipmentType);
+  }
+  Json.TextField("attachedName", Package.AttachedName);
+  if (Package.Component) {
+    Json.Key("component");
+    WriteComponent(Json, *Package.Component);
+  }
+  if (!Package.NewObject.empty()) Json.TextField("newObject", Package.NewObject);
+  if (Package.Driver) {
+    Json.Key("settings");
+    WriteSettings(Json, Package.Settings);
+  }
+  Json.EndObject();
+}
+
 void WriteMemory(JsonWriter& Json, const MemoryReport& Memory) {
   Json.BeginObject();
   Json.NumberField("leftBlocks", static_cast<long long>(Memory.LeftBlocks));
@@ -283,6 +334,27 @@ void PrintStep(std::ostream& Out, const StepReport& Step) {
   for (const HostError& Error : Step.Outcome.Errors) Out << ErrorLine(Error) << "\n";
 }
 
+void PrintPackage(std::ostream& Out, const PackageReport& Package) {
+  if (Package.Driver) {
+    const DriverEntry& Driver = *Package.Driver;
+    Out << "INFO.XML: progid \"" << ToUtf8(Driver.ProgId) << "\", name \"" << ToUtf8(Driver.Name) << "\", version \""
+        << ToUtf8(Driver.Version) << "\", type \"" << ToUtf8(Driver.Type) << "\"\n";
+    Out << "object name: " << ToUtf8(Package.ObjectName) << "\n";
+    if (Package.KnownEquipmentType) {
+      Out << "equipment type: " << ToUtf8(Driver.Type) << "\n";
+    } else {
+      Out << "equipment type: \"" << ToUtf8(Driver.Type)
+          << "\" is no type the equipment library knows; the user must pick one\n";
+    }
+  }
+  if (Package.Component) {
+    const ManifestComponent& Component = *Package.Component;
+    Out << "attached as AddIn." << ToUtf8(Package.AttachedName) << ": the " << ToUtf8(Component.Os) << " "
+        << ToUtf8(Component.Arch) << " component " << ToUtf8(Component.Path) << "\n";
+  }
+  Out << "new " << ToUtf8(Package.NewObject) << "\n";
+}
+
 void PrintInfo(std::ostream& Out, const InfoReport& Info) {
   Out << "class names: " << ToUtf8(Info.ClassNames) << "\n";
   Out << "attach type: " << Info.AttachType << "\n";
@@ -300,6 +372,10 @@ std::string RunJson(const RunReport& Run) {
   Json.TextField("library", Run.Library);
   if (!Run.Class.empty()) {
     Json.TextField("class", Run.Class);
+  }
+  if (Run.Package) {
+    Json.Key("package");
+    WritePackage(Json, *Run.Package);
   }
   if (Run.Info) WriteInfo(Json, *Run.Info);
   if (!Run.Steps.empty()) {

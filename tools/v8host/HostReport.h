@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/v8host/AddInPackage.h"
+#include "tools/v8host/Equipment.h"
 #include "tools/v8host/HostComponent.h"
 
 namespace v8host {
@@ -43,10 +45,24 @@ void PrintStep(std::ostream& Out, const StepReport& Step);
 void PrintInfo(std::ostream& Out, const InfoReport& Info);
 std::string MemoryLine(const MemoryReport& Memory);
 
+// A package attached as the platform does, and what the equipment library read
+// of it (equipment only).
+struct PackageReport {
+  std::optional<DriverEntry> Driver;
+  std::u16string ObjectName;
+  bool KnownEquipmentType = false;
+  std::u16string AttachedName;
+  std::optional<ManifestComponent> Component;
+  std::u16string NewObject;
+  std::vector<FormSetting> Settings;
+};
+void PrintPackage(std::ostream& Out, const PackageReport& Package);
+
 // A whole run as one JSON object.
 struct RunReport {
   std::u16string Library;
   std::u16string Class;
+  std::optional<PackageReport> Package;
   std::optional<InfoReport> Info;
   std::vector<StepReport> Steps;
   std::optional<MemoryReport> Memory;

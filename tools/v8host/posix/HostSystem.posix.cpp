@@ -24,4 +24,6 @@ std::string ReadWholeFile(const std::u16string& Path) {
   return Content.str();
 }
 
+std::u16string_view PackageOsName() noexcept { return u"Linux"; }
+
 }  // namespace v8host

@@ -32,4 +32,6 @@ std::string ReadWholeFile(const std::u16string& Path) {
   return Content;
 }
 
+std::u16string_view PackageOsName() noexcept { return u"Windows"; }
+
 }  // namespace v8host

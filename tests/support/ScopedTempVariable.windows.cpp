@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "ScopedTempVariable.h"
+#include "tests/support/ScopedTempVariable.h"
 #include "platform/Text.h"
 
 namespace helptest {

@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "ScopedTempVariable.h"
+#include "tests/support/ScopedTempVariable.h"
 #include "platform/Text.h"
 
 namespace helptest {

@@ -1,4 +1,4 @@
-#include "FixtureArchive.h"
+#include "tests/support/FixtureArchive.h"
 
 #include <gtest/gtest.h>
 #include <minizip/zip.h>

@@ -1,0 +1,33 @@
+#pragma once
+// Add-in packages made for a test: a library of the running host (or any bytes
+// under any path) with the manifest and driver entry the test writes.
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/support/FixtureArchive.h"
+
+namespace hosttest {
+
+// MANIFEST.XML listing the given <component .../> elements.
+std::string ManifestXml(const std::vector<std::string>& Components);
+// A native component of the running host's system and architecture at Path.
+std::string ThisHostComponent(std::string_view Path);
+// INFO.XML with one driver entry carrying the given attributes
+// (progid="..." name="..." ...).
+std::string InfoXml(std::string_view Attributes);
+
+// The archive written under the test's scratch folder as File; its path.
+std::filesystem::path WritePackage(const std::string& File, const std::vector<helptest::TFixtureEntry>& Entries);
+
+// The entries of a package of one library of the running host, the given
+// driver entry and the library's bytes under LibraryEntry.
+std::vector<helptest::TFixtureEntry> OneLibraryPackage(const std::u16string& Library, std::string_view ProgId,
+                                                       const std::string& LibraryEntry = "addin.lib");
+
+// The names of the v8host-* folders in the system's temporary folder: what
+// attaching a package may leave behind.
+std::vector<std::string> UnpackFolders();
+
+}  // namespace hosttest
