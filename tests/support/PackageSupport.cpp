@@ -46,7 +46,7 @@ std::vector<std::string> UnpackFolders() {
   std::vector<std::string> Names;
   for (const auto& Entry : std::filesystem::directory_iterator(helptest::NativePath(help::SystemTempFolder()))) {
     const std::string Name = Entry.path().filename().string();
-    if (Name.starts_with("v8host-")) Names.push_back(Name);
+    if (Name.starts_with("v8host-{")) Names.push_back(Name);
   }
   return Names;
 }

@@ -26,7 +26,7 @@ std::filesystem::path WritePackage(const std::string& File, const std::vector<he
 std::vector<helptest::TFixtureEntry> OneLibraryPackage(const std::u16string& Library, std::string_view ProgId,
                                                        const std::string& LibraryEntry = "addin.lib");
 
-// The names of the v8host-* folders in the system's temporary folder: what
+// The names of the v8host-{GUID} folders in the system's temporary folder: what
 // attaching a package may leave behind.
 std::vector<std::string> UnpackFolders();
 
