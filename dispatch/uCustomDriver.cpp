@@ -46,6 +46,13 @@ void TResult::SetError(std::u16string_view ADescription, int32_t AErrorCode) {
   BoolResult = false;
 }
 
+std::u16string TResult::DescriptionText() const {
+  if (LogLoss.empty()) return ErrorDescription;
+  std::u16string Text = ErrorDescription;
+  if (!Text.empty()) Text += u" ";
+  return Text + u"(log lines were lost: " + LogLoss + u")";
+}
+
 int32_t TResult::GetIntResult() const noexcept {
   if (BoolResult) return kErrorCodeSuccess;
   return ErrorCode != kErrorCodeSuccess ? ErrorCode : kErrorCodeFailure;
@@ -73,6 +80,7 @@ const TExportTable& TCustomDriver::Exports() {
 
 void TCustomDriver::SetSuccessResult(V8Variant* RetValue) {
   FLastResult.Clear();
+  FLastResult.LogLoss = TakeLogLossReason();
   if (RetValue) V8SetBool(*RetValue, true);
 }
 
@@ -80,6 +88,7 @@ void TCustomDriver::SetExceptionResult(std::u16string_view Message, V8Variant* R
   FLastResult.SetError(Message, AErrorCode);
   if (RetValue) V8SetBool(*RetValue, false);
   WriteLog(u"Exception", FLastResult.ErrorDescription, TLogLevel::llError);
+  FLastResult.LogLoss = TakeLogLossReason();
 }
 
 void TCustomDriver::SetExceptionResult(const Exception& E, V8Variant* RetValue, int32_t AErrorCode) {

@@ -26,11 +26,17 @@ struct TResult {
   int32_t ErrorCode = 0;
   std::u16string ErrorDescription;
   bool BoolResult = true;
+  // Why the call's log lines were lost, when they were; the call's outcome
+  // stays what it was.
+  std::u16string LogLoss;
 
   void Clear();
   void SetError(std::u16string_view ADescription, int32_t AErrorCode);
   // 0 after a success; the recorded code, or the general failure code when none was given.
   int32_t GetIntResult() const noexcept;
+  // The description GetLastError gives: the failure's message, and the lost
+  // log lines' reason after it.
+  std::u16string DescriptionText() const;
 };
 
 // The kind of a setting's value as the settings document names it.

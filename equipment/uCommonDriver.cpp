@@ -185,18 +185,22 @@ void TCommonDriver::DoDeviceTest(std::u16string& Description, std::u16string& De
 
 std::u16string TCommonDriver::BuildDescriptionXml() {
   const TDriverInfo& Info = DriverInfo();
+  // The description must be given whatever is wrong with the log.
+  const TLogFolderState Log = DescribeLogFolder();
   pugi::xml_document Document;
-  AddAttributes(Document.append_child("DriverDescription"),
-                {{"Name", Info.Name},
-                 {"Description", Info.Description},
-                 {"EquipmentType", EquipmentTypeToStr(Info.EquipmentType)},
-                 {"IntegrationComponent", BoolText(Info.IntegrationComponent)},
-                 {"MainDriverInstalled", BoolText(Info.MainDriverInstalled)},
-                 {"DriverVersion", Info.DriverVersion},
-                 {"IntegrationComponentVersion", Info.IntegrationComponentVersion},
-                 {"DownloadURL", Info.DownloadURL},
-                 {"LogIsEnabled", BoolText(LogSwitchedOn())},
-                 {"LogPath", GetLogPath(true)}});
+  const pugi::xml_node Root = Document.append_child("DriverDescription");
+  AddAttributes(Root, {{"Name", Info.Name},
+                       {"Description", Info.Description},
+                       {"EquipmentType", EquipmentTypeToStr(Info.EquipmentType)},
+                       {"IntegrationComponent", BoolText(Info.IntegrationComponent)},
+                       {"MainDriverInstalled", BoolText(Info.MainDriverInstalled)},
+                       {"DriverVersion", Info.DriverVersion},
+                       {"IntegrationComponentVersion", Info.IntegrationComponentVersion},
+                       {"DownloadURL", Info.DownloadURL},
+                       {"LogIsEnabled", BoolText(LogSwitchedOn())},
+                       {"LogPath", Log.Folder}});
+  // Only a log with a problem adds to the usual ten attributes.
+  if (!Log.Problem.empty()) AddAttributes(Root, {{"LogProblem", Log.Problem}});
   return Serialise(Document);
 }
 
@@ -245,7 +249,7 @@ bool TCommonDriver::GetInterfaceRevision(V8Variant* RetValue, V8Variant*, int32_
 
 bool TCommonDriver::GetLastError(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
   if (RetValue) V8SetInt(*RetValue, LastResult().GetIntResult());
-  SetTextParamOrEmpty(Params[0], LastResult().ErrorDescription);
+  SetTextParamOrEmpty(Params[0], LastResult().DescriptionText());
   return true;
 }
 

@@ -34,6 +34,13 @@ struct TLogState {
   std::once_flag FactsRead;
   std::u16string LibraryFileName;
   std::u16string TimeSeparator;
+  // Why the last lost line was lost. Untaken: no call's outcome has reported
+  // it yet; Failing: no line has been written since. Both read without the
+  // lock on every call, which the usual, unfailing log never takes.
+  std::mutex LossLock;
+  std::u16string LossReason;
+  std::atomic<bool> LossUntaken{false};
+  std::atomic<bool> Failing{false};
 };
 
 // Created on first use and never destroyed: the library's start-up code sets the
@@ -275,7 +282,7 @@ os::AppendResult AppendLocked(const TLogPlace& Place, std::u16string_view FileNa
 
 // Otherwise the place is named anew. The append tells whether its folders are
 // there; missing ones are created and the append tried once more.
-void AppendBytesAt(const LocalDateTime& Time, std::string_view Bytes) {
+void AppendBytesToPlace(const LocalDateTime& Time, std::string_view Bytes) {
   if (AppendToKeptFile(Time, Bytes)) return;
   const TCurrentPlace Current;
   const std::u16string FileName = DayFileName(Current.Place.Stem, Time);
@@ -285,11 +292,41 @@ void AppendBytesAt(const LocalDateTime& Time, std::string_view Bytes) {
     throw Exception(u"The log folder " + Current.Place.FolderText() + u" cannot be used");
 }
 
-// The next line goes to the place named anew.
+void RecordLoss(std::u16string_view Reason) noexcept {
+  TLogState& Log = State();
+  try {
+    const std::lock_guard<std::mutex> Guard(Log.LossLock);
+    Log.LossReason = Reason;
+  } catch (...) {
+    // Without the reason the loss is still reported.
+  }
+  Log.LossUntaken = true;
+  Log.Failing = true;
+}
+
+// A line that cannot be written is a lost line, whoever asked for it.
+void AppendBytesAt(const LocalDateTime& Time, std::string_view Bytes) {
+  try {
+    AppendBytesToPlace(Time, Bytes);
+  } catch (...) {
+    RecordLoss(CurrentExceptionMessage());
+    throw;
+  }
+  State().Failing.store(false, std::memory_order_relaxed);
+}
+
+std::u16string LossReason() {
+  TLogState& Log = State();
+  const std::lock_guard<std::mutex> Guard(Log.LossLock);
+  return Log.LossReason.empty() ? u"the log cannot be written" : Log.LossReason;
+}
+
+// The next line goes to the place named anew, where no line has failed yet.
 void ForgetKeptFile() noexcept {
   TLogState& Log = State();
   const std::lock_guard<std::mutex> Guard(Log.AppendLock);
   CloseKeptFile(Log);
+  Log.Failing = false;
 }
 
 // Unload: a log that was being written ends with the stop line. Later lines from
@@ -305,6 +342,7 @@ struct TLogUnload {
     std::u16string().swap(Log.ComponentName);
     std::u16string().swap(Log.LibraryFileName);
     std::u16string().swap(Log.TimeSeparator);
+    std::u16string().swap(Log.LossReason);
   }
 };
 const TLogUnload Unload;
@@ -346,6 +384,36 @@ std::u16string GetLogPath(bool FolderOnly) {
   const std::u16string FileName = DayFileName(Current.Place.Stem, CurrentTime());
   CheckLogFile(Current.Place, FileName);
   return Current.Place.FileText(FileName);
+}
+
+TLogFolderState DescribeLogFolder() noexcept {
+  TLogFolderState Described;
+  try {
+    const TCurrentPlace Current;
+    Described.Folder = Current.Place.FolderText();
+    PrepareLogFolder(Current.Place);
+    if (IsWritingMode(GetLogMode())) {
+      CheckLogFile(Current.Place, DayFileName(Current.Place.Stem, CurrentTime()));
+      if (State().Failing.load()) Described.Problem = LossReason();
+    }
+  } catch (...) {
+    try {
+      Described.Problem = CurrentExceptionMessage();
+    } catch (...) {
+      // Out of memory: the folder is still described.
+    }
+  }
+  return Described;
+}
+
+std::u16string TakeLogLossReason() noexcept {
+  TLogState& Log = State();
+  if (!Log.LossUntaken.exchange(false)) return {};
+  try {
+    return LossReason();
+  } catch (...) {
+    return u"the log cannot be written";
+  }
 }
 
 // The six lines go out in one append, so that another process's lines never

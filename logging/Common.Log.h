@@ -39,6 +39,21 @@ TLogMode GetLogMode() noexcept;
 // Creates the folder when missing. Raises an Exception when it cannot.
 std::u16string GetLogPath(bool FolderOnly);
 
+// The log folder as the driver describes itself, which must work whatever is
+// wrong with the log: the folder (created when missing, empty when there is
+// none to be had) and, when the log cannot be written there or lines are being
+// lost, why. Never raises.
+struct TLogFolderState {
+  std::u16string Folder;
+  std::u16string Problem;
+};
+TLogFolderState DescribeLogFolder() noexcept;
+
+// Why lines were lost since the last call, then forgotten; empty when none
+// was. A call's outcome carries it, so that the next GetLastError tells why the
+// call's lines are missing.
+std::u16string TakeLogLossReason() noexcept;
+
 void WriteStartBanner();
 void WriteStopBanner();
 

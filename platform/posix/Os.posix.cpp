@@ -14,6 +14,8 @@
 #include <ctime>
 #include <iterator>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -73,6 +75,42 @@ bool SharedFolderUsable() {
   if (!Folder.IsOpen() || ::fstat(Folder.Get(), &Info) != 0 || !IsTrustedOwner(Info.st_uid)) return false;
   if (Created && ::fchmod(Folder.Get(), 01777) != 0) return false;
   return ::faccessat(Folder.Get(), ".", W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// The folder of this process's account below the shared folder: its user name
+// when that is a plain file name, its number otherwise.
+std::string AccountFolderName() {
+  passwd Entry{};
+  passwd* Found = nullptr;
+  char Buffer[4096];
+  if (::getpwuid_r(::geteuid(), &Entry, Buffer, sizeof(Buffer), &Found) == 0 && Found != nullptr &&
+      Found->pw_name != nullptr) {
+    const std::string_view Name(Found->pw_name);
+    const bool Plain = !Name.empty() && Name.size() <= 64 && Name.front() != '.' &&
+                       Name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") ==
+                           std::string_view::npos;
+    if (Plain) return std::string(Name);
+  }
+  return "uid-" + std::to_string(::geteuid());
+}
+
+// Every account keeps its log in a folder of its own below the shared one, made
+// by the account itself and entered by nobody else, so that no other account
+// can plant anything in its log's way or lock it out by making a folder first.
+// Empty when there is no such folder to be had: one made by another account
+// under this account's name is never used.
+std::string AccountAppDataFolder() {
+  if (!SharedFolderUsable()) return {};
+  const TFileDescriptor Shared(::open(SharedAppDataFolder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!Shared.IsOpen()) return {};
+  const std::string Name = AccountFolderName();
+  if (::mkdirat(Shared.Get(), Name.c_str(), 0700) != 0 && errno != EEXIST) return {};
+  const TFileDescriptor Account(::openat(Shared.Get(), Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat Info {};
+  if (!Account.IsOpen() || ::fstat(Account.Get(), &Info) != 0 || Info.st_uid != ::geteuid() ||
+      (Info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    return {};
+  return std::string(SharedAppDataFolder) + "/" + Name;
 }
 
 // The home folder of this process's user: HOME, or the password database when
@@ -223,7 +261,8 @@ std::u16string MachineAppDataFolder() {
   if (!Override.empty()) return FromUtf8(Override);
   // Asked for every line, not remembered: a shared folder removed by a cleaner of
   // /var/tmp comes back sticky and open to all, and one made unusable is left.
-  return FromUtf8(SharedFolderUsable() ? std::string(SharedAppDataFolder) : PerUserStateFolder());
+  const std::string Account = AccountAppDataFolder();
+  return FromUtf8(Account.empty() ? PerUserStateFolder() : Account);
 }
 
 char16_t PathSeparator() noexcept { return u'/'; }

@@ -137,11 +137,19 @@ TEST_P(LogAttackCaseTest, NothingIsWrittenElsewhereNothingHangsAndTheUntrustedPa
   ASSERT_TRUE(AsAttacker([&] { return Case.Plant(Where); })) << "the attack could not be planted";
 
   EXPECT_TRUE(LogsWithoutHanging(std::chrono::seconds(10)));
+  TakeLogLossReason();
   WriteLog(u"another line", u"", TLogLevel::llError);
   ExpectVictimsUntouched();
   const std::string Error = LogPathError(Case.FolderOnly);
   EXPECT_NE(Error.find("cannot be trusted"), std::string::npos) << Error;
   EXPECT_NE(Error.find(Case.ExpectedWord), std::string::npos) << Error;
+  // The lost line is not lost silently: the next outcome and the description say why.
+  const std::string Loss = ToUtf8(TakeLogLossReason());
+  EXPECT_NE(Loss.find(Case.ExpectedWord), std::string::npos) << Loss;
+  EXPECT_EQ(TakeLogLossReason(), u"") << "told once";
+  const TLogFolderState Described = DescribeLogFolder();
+  EXPECT_NE(ToUtf8(Described.Problem).find(Case.ExpectedWord), std::string::npos) << ToUtf8(Described.Problem);
+  EXPECT_EQ(Described.Folder, FromUtf8(LogFolder().string() + "/"));
   if (Case.NeedsSecondUser)
     for (const fs::path& Entry : {Where.Vendor, Where.Folder, Where.DayFile}) ExpectAttackersEntryUntouched(Entry);
 }
@@ -286,6 +294,106 @@ const FallbackCase FallbackCases[] = {
     {"UserWithoutAHomeGetsNoLog", true, nullptr},
 };
 INSTANTIATE_TEST_SUITE_P(SharedFolderUnusable, LogFallbackTest, ::testing::ValuesIn(FallbackCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+// A till shared by several accounts, none with an override: each keeps its log
+// in a folder of its own below /var/tmp/ProgramData, whatever another account
+// did there first, and describes it without a problem with logging off and on.
+// Played in a private mount namespace like the fallback above.
+struct SharedTillCase {
+  const char* Name;
+  bool SharedFolderMadeByRoot;  // as a machine's first start as root leaves it
+  bool (*Before)();             // as the second account (nobody), before the account under test logs
+  uid_t Account;                // the account under test: root, or a cashier with no entry of its own
+  const char* ExpectedBase;
+};
+
+class LogSharedTillTest : public ::testing::TestWithParam<SharedTillCase> {};
+
+constexpr const char* TillVendor = "OrvexSharedTillTest";
+enum TillOutcome {
+  TillPassed = 0,
+  TillNoNamespace = 10,
+  TillCannotPlant,
+  TillCannotBecome,
+  TillWrongBase,
+  TillNoDayFile,
+  TillProblem,
+  TillForeignFolderOpen
+};
+
+void StartLogging() {
+  for (const char* Name : {"HOME", "PROGRAMDATA", "XDG_STATE_HOME"}) ::unsetenv(Name);
+  SetLogVendor(FromUtf8(TillVendor));
+  SetLogComponentName(u"a_orvextx1c83n");
+  TakeLogLossReason();  // what the test process lost before the fork
+}
+
+bool LogsOneLine() {
+  StartLogging();
+  SetLogMode(TLogMode::lmAll);
+  WriteLog(u"line", u"", TLogLevel::llError);
+  return TakeLogLossReason().empty();
+}
+
+bool MakesOpenFolder(const char* Path) { return ::mkdir(Path, 0777) == 0 && ::chmod(Path, 0777) == 0; }
+
+bool BecomeAccount(uid_t Account) {
+  return Account == 0 || (::setgroups(0, nullptr) == 0 && ::setgid(Account) == 0 && ::setuid(Account) == 0);
+}
+
+int PlaySharedTill(const SharedTillCase& Case) {
+  if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      ::mount("none", "/var/tmp", "tmpfs", 0, "mode=1777") != 0 ||
+      ::mount("none", "/root", "tmpfs", 0, "mode=700") != 0)
+    return TillNoNamespace;
+  if (Case.SharedFolderMadeByRoot &&
+      (::mkdir("/var/tmp/ProgramData", 0700) != 0 || ::chmod("/var/tmp/ProgramData", 01777) != 0))
+    return TillCannotPlant;
+  if (!AsAttacker(Case.Before)) return TillCannotPlant;
+  if (!BecomeAccount(Case.Account)) return TillCannotBecome;
+  StartLogging();
+  const TLogFolderState Off = DescribeLogFolder();
+  if (!Off.Problem.empty()) return TillProblem;
+  if (!LogsOneLine()) return TillProblem;
+  const TLogFolderState On = DescribeLogFolder();
+  if (!On.Problem.empty() || On.Folder != Off.Folder) return TillProblem;
+  const fs::path Base = ToUtf8(os::MachineAppDataFolder());
+  if (Base != Case.ExpectedBase) return TillWrongBase;
+  if (fs::is_empty(Base / TillVendor / "a_orvextx1c83n")) return TillNoDayFile;
+  // Nobody else may even look into this account's folder (asked as nobody, which
+  // only root can become).
+  if (Case.Account == 0 && !AsAttacker([&] { return ::access(Base.c_str(), X_OK) != 0; })) return TillForeignFolderOpen;
+  return TillPassed;
+}
+
+TEST_P(LogSharedTillTest, EveryAccountLogsInAFolderOfItsOwn) {
+  if (!RunningAsRoot()) GTEST_SKIP() << "needs root for a private mount namespace and other accounts";
+  const pid_t Child = ::fork();
+  ASSERT_GE(Child, 0);
+  if (Child == 0) ::_exit(PlaySharedTill(GetParam()));
+  int Status = 0;
+  ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+  ASSERT_TRUE(WIFEXITED(Status));
+  if (WEXITSTATUS(Status) == TillNoNamespace) GTEST_SKIP() << "this machine gives no private mount namespace";
+  EXPECT_EQ(WEXITSTATUS(Status), TillPassed)
+      << "outcome " << WEXITSTATUS(Status)
+      << " (11 cannot plant, 12 cannot become the account, 13 wrong base, 14 no day file, 15 a log problem, "
+         "16 another account can enter the folder)";
+}
+
+const SharedTillCase SharedTillCases[] = {
+    {"AnotherAccountLoggedFirst", true, &LogsOneLine, 0, "/var/tmp/ProgramData/root"},
+    {"AnotherAccountMadeTheOldSharedFolder", true,
+     [] { return MakesOpenFolder("/var/tmp/ProgramData/OrvexSharedTillTest"); }, 0, "/var/tmp/ProgramData/root"},
+    // The name squatted: root's log goes to its home rather than into the squatter's folder.
+    {"AnotherAccountTookThisAccountsName", true, [] { return MakesOpenFolder("/var/tmp/ProgramData/root"); }, 0,
+     "/root/.local/state"},
+    // The shared folder itself another account's: nothing of it is trusted.
+    {"AnotherAccountMadeTheSharedFolder", false, &LogsOneLine, 0, "/root/.local/state"},
+    {"TwoCashiers", true, &LogsOneLine, 54321, "/var/tmp/ProgramData/uid-54321"},
+};
+INSTANTIATE_TEST_SUITE_P(Accounts, LogSharedTillTest, ::testing::ValuesIn(SharedTillCases),
                          [](const auto& Info) { return std::string(Info.param.Name); });
 
 }  // namespace
