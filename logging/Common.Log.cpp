@@ -149,11 +149,11 @@ bool NeedsEscape(char16_t C) {
   return C < 0x20 || C == 0x7F || (C >= 0x80 && (C <= 0x9F || C == 0x2028 || C == 0x2029));
 }
 
-// The text as the line shows it, with the card number net over it again.
+// The text as the line shows it, with the card number and track nets over it again.
 std::u16string WrittenText(std::u16string_view Masked) {
   std::u16string Escaped;
   AppendEscaped(Escaped, Masked);
-  return MaskWrittenCardNumbers(Escaped);
+  return MaskWrittenCardData(Escaped);
 }
 
 // Unmasked: the masks left the text as it was passed. The net they cast found
