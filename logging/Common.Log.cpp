@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <mutex>
 #include <new>
 
@@ -126,41 +127,109 @@ void AppendTimestamp(Line& Out, const LocalDateTime& Time) {
   os::AppendZeroPadded(Out, Time.Millisecond, 3);
 }
 
+// Unicode's format characters (category Cf, Unicode 15): invisible, yet they
+// steer how a viewer shows the text around them. A right-to-left override
+// shows "00,0001" as "1000,00"; zero-width ones hide that two texts differ.
+// Written out here because the library carries no Unicode database; in order,
+// for the search.
+struct TCodePointRange {
+  char32_t First;
+  char32_t Last;
+};
+constexpr TCodePointRange kFormatCharacters[] = {
+    {0x00AD, 0x00AD},    // soft hyphen
+    {0x0600, 0x0605},    // Arabic number signs
+    {0x061C, 0x061C},    // Arabic letter mark
+    {0x06DD, 0x06DD},    // Arabic end of ayah
+    {0x070F, 0x070F},    // Syriac abbreviation mark
+    {0x0890, 0x0891},    // Arabic pound and piastre marks above
+    {0x08E2, 0x08E2},    // Arabic disputed end of ayah
+    {0x180E, 0x180E},    // Mongolian vowel separator
+    {0x200B, 0x200F},    // zero-width space, non-joiner and joiner; left-to-right and right-to-left marks
+    {0x202A, 0x202E},    // bidirectional embeddings and overrides
+    {0x2060, 0x2064},    // word joiner, invisible operators
+    {0x2066, 0x206F},    // bidirectional isolates, deprecated shaping controls
+    {0xFEFF, 0xFEFF},    // zero-width no-break space (byte-order mark)
+    {0xFFF9, 0xFFFB},    // interlinear annotation
+    {0x110BD, 0x110BD},  // Kaithi number sign
+    {0x110CD, 0x110CD},  // Kaithi number sign above
+    {0x13430, 0x1343F},  // Egyptian hieroglyph format controls
+    {0x1BCA0, 0x1BCA3},  // shorthand format controls
+    {0x1D173, 0x1D17A},  // musical symbol beams, ties, slurs and phrases
+    {0xE0001, 0xE0001},  // language tag
+    {0xE0020, 0xE007F},  // tag characters
+};
+static_assert(std::adjacent_find(std::begin(kFormatCharacters), std::end(kFormatCharacters),
+                                 [](const TCodePointRange& A, const TCodePointRange& B) {
+                                   return A.Last >= B.First;
+                                 }) == std::end(kFormatCharacters),
+              "each range ends before the next one starts");
+
+bool IsFormatCharacter(char32_t C) noexcept {
+  const auto After = std::upper_bound(std::begin(kFormatCharacters), std::end(kFormatCharacters), C,
+                                      [](char32_t Code, const TCodePointRange& Range) { return Code < Range.First; });
+  return After != std::begin(kFormatCharacters) && C <= std::prev(After)->Last;
+}
+
 // A text from the host or the terminal must not be able to start a line of its
-// own: control characters (C0, DEL, C1 and the Unicode line and paragraph
-// separators) are written as escapes.
-void AppendEscaped(std::u16string& Out, std::u16string_view Text) {
+// own, nor to change how the line is shown: control characters (C0, DEL, C1 and
+// the Unicode line and paragraph separators) and format characters are written
+// as escapes. ASCII text is judged in a few comparisons.
+bool NeedsEscape(char32_t C) noexcept {
+  return C < 0x20 || C == 0x7F || (C >= 0x80 && (C <= 0x9F || C == 0x2028 || C == 0x2029 || IsFormatCharacter(C)));
+}
+
+void AppendHexDigits(std::u16string& Out, char32_t C, int Digits) {
   static constexpr char16_t Hex[] = u"0123456789ABCDEF";
-  for (const char16_t C : Text) {
-    if (C == u'\r')
-      Out += u"\\r";
-    else if (C == u'\n')
-      Out += u"\\n";
-    else if (C == u'\t')
-      Out += u"\\t";
-    else if (C < 0x20 || C == 0x7F) {
-      Out += u"\\x";
-      Out.push_back(Hex[C >> 4]);
-      Out.push_back(Hex[C & 0xF]);
-    } else if ((C >= 0x80 && C <= 0x9F) || C == 0x2028 || C == 0x2029) {
-      Out += u"\\u";
-      for (int Shift = 12; Shift >= 0; Shift -= 4) Out.push_back(Hex[(C >> Shift) & 0xF]);
-    } else {
-      Out.push_back(C);
-    }
+  for (int Shift = (Digits - 1) * 4; Shift >= 0; Shift -= 4) Out.push_back(Hex[(C >> Shift) & 0xF]);
+}
+
+// A character beyond the basic plane is escaped whole, as its code point in
+// braces ("\u{E0001}"), not as two escaped surrogates that name no character;
+// the braces also keep its digits apart from the digits after it, which the
+// card number net reads.
+void AppendEscape(std::u16string& Out, char32_t C) {
+  if (C == u'\r') {
+    Out += u"\\r";
+  } else if (C == u'\n') {
+    Out += u"\\n";
+  } else if (C == u'\t') {
+    Out += u"\\t";
+  } else if (C < 0x80) {
+    Out += u"\\x";
+    AppendHexDigits(Out, C, 2);
+  } else if (C <= 0xFFFF) {
+    Out += u"\\u";
+    AppendHexDigits(Out, C, 4);
+  } else {
+    Out += u"\\u{";
+    AppendHexDigits(Out, C, C <= 0xFFFFF ? 5 : 6);
+    Out += u'}';
   }
 }
 
-// The characters AppendEscaped writes as escapes; ASCII text is judged in two comparisons.
-bool NeedsEscape(char16_t C) {
-  return C < 0x20 || C == 0x7F || (C >= 0x80 && (C <= 0x9F || C == 0x2028 || C == 0x2029));
+void AppendEscaped(std::u16string& Out, std::u16string_view Text) {
+  for (std::size_t At = 0; At < Text.size();) {
+    const std::size_t Start = At;
+    const char32_t C = NextCodePointUtf16(Text, At);
+    if (NeedsEscape(C))
+      AppendEscape(Out, C);
+    else
+      Out += Text.substr(Start, At - Start);
+  }
 }
 
-// The text as the line shows it, with the card number net over it again.
+bool HasCharacterToEscape(std::u16string_view Text) noexcept {
+  for (std::size_t At = 0; At < Text.size();)
+    if (NeedsEscape(NextCodePointUtf16(Text, At))) return true;
+  return false;
+}
+
+// The text as the line shows it, with the card number and track nets over it again.
 std::u16string WrittenText(std::u16string_view Masked) {
   std::u16string Escaped;
   AppendEscaped(Escaped, Masked);
-  return MaskWrittenCardNumbers(Escaped);
+  return MaskWrittenCardData(Escaped);
 }
 
 // Unmasked: the masks left the text as it was passed. The net they cast found
@@ -169,7 +238,7 @@ std::u16string WrittenText(std::u16string_view Masked) {
 // find nothing again.
 template <class Line>
 void AppendWritten(Line& Out, std::u16string_view Masked, bool Unmasked) {
-  if (Unmasked && std::none_of(Masked.begin(), Masked.end(), NeedsEscape))
+  if (Unmasked && !HasCharacterToEscape(Masked))
     AppendText(Out, Masked);
   else
     AppendText(Out, WrittenText(Masked));

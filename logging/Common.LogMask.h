@@ -41,18 +41,20 @@ private:
 };
 
 // Text as a log line may hold it: the values of the thread's scopes masked,
-// and every maximal run of 13 to 19 digits that passes the Luhn check masked
-// as a card number, whatever surrounds it. Raises only when memory runs out;
-// the writer then drops the line rather than write it unmasked.
+// every maximal run of 13 to 19 digits that passes the Luhn check masked as a
+// card number, whatever surrounds it, and of every magnetic-stripe track (1 or
+// 2, with or without its sentinels) nothing kept but its card number, masked.
+// Raises only when memory runs out; the writer then drops the line rather than
+// write it unmasked.
 std::u16string MaskLogText(std::u16string_view Text);
 
-// The Luhn net once more, over a text as the log writes it (masked, then
-// escaped): a mask that cuts a longer run of digits, or an escape's digits
-// before one ("\u0099" and 22222222222222), can leave a run that reads as a
-// card number only in the written line; it is masked as one there. An
-// escape's digits always open their run, within the six digits a card
-// number keeps.
-std::u16string MaskWrittenCardNumbers(std::u16string_view Written);
+// The card number and track nets once more, over a text as the log writes it
+// (masked, then escaped): a mask that cuts a longer run of digits, or an
+// escape's digits before one ("\u0099" and 22222222222222), can leave a run
+// that reads as a card number or a track's only in the written line; it is
+// masked as one there. An escape's digits always open their run, within the
+// six digits a card number keeps.
+std::u16string MaskWrittenCardData(std::u16string_view Written);
 
 struct TMaskedLogLine {
   std::u16string Text;

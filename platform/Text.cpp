@@ -43,18 +43,6 @@ void AppendUtf16(std::u16string& Out, char32_t C) {
 bool IsHighSurrogate(char32_t C) { return C >= 0xD800 && C <= 0xDBFF; }
 bool IsLowSurrogate(char32_t C) { return C >= 0xDC00 && C <= 0xDFFF; }
 
-// Decodes the code point at Text[I] and advances I; malformed input yields U+FFFD.
-char32_t NextCodePointUtf16(std::u16string_view Text, std::size_t& I) {
-  char32_t C = Text[I++];
-  if (IsHighSurrogate(C)) {
-    if (I < Text.size() && IsLowSurrogate(Text[I])) {
-      return 0x10000 + ((C - 0xD800) << 10) + (static_cast<char32_t>(Text[I++]) - 0xDC00);
-    }
-    return kReplacement;
-  }
-  return IsLowSurrogate(C) ? kReplacement : C;
-}
-
 char32_t NextCodePointUtf8(std::string_view Text, std::size_t& I) {
   const auto Lead = static_cast<unsigned char>(Text[I++]);
   if (Lead < 0x80) return Lead;
@@ -103,6 +91,17 @@ std::string_view WithoutPlusSign(std::string_view Ascii) {
 }
 
 }  // namespace
+
+char32_t NextCodePointUtf16(std::u16string_view Text, std::size_t& I) noexcept {
+  char32_t C = Text[I++];
+  if (IsHighSurrogate(C)) {
+    if (I < Text.size() && IsLowSurrogate(Text[I])) {
+      return 0x10000 + ((C - 0xD800) << 10) + (static_cast<char32_t>(Text[I++]) - 0xDC00);
+    }
+    return kReplacement;
+  }
+  return IsLowSurrogate(C) ? kReplacement : C;
+}
 
 std::string ToUtf8(std::u16string_view Text) {
   std::string Out;

@@ -33,6 +33,10 @@ inline constexpr uint32_t kCodePageCyrillicOem = 866;
 // Raises an Exception for UTF-16 of an odd number of bytes.
 std::string Utf8OfBomText(std::string_view Bytes);
 
+// The code point at Text[I], with I moved past it: a surrogate pair is one
+// code point; an unpaired surrogate is U+FFFD and moves I by one unit.
+char32_t NextCodePointUtf16(std::u16string_view Text, std::size_t& I) noexcept;
+
 // A position in Text counted in UTF-16 code units (this library's count) and
 // the same position counted in characters, as toolkits count them (an unpaired
 // surrogate is one character). Both clamp to the end of the text; a unit

@@ -46,6 +46,45 @@ const MaskCase LuhnNetCases[] = {
 };
 TEST(LuhnNet, MasksWholeDigitRunsThatAreCardNumbers) { ExpectMasked(&MaskLogText, LuhnNetCases); }
 
+// Test tracks as terminals echo them. Of a track only the card number's first
+// six and last four digits remain: name, expiry, service code and
+// discretionary data become one mask, whatever their length.
+const MaskCase TrackCases[] = {
+    {"Track2", u";2200000000000004=29121011234567890123?", u";220000******0004=********?"},
+    {"Track2WithoutSentinels", u"2200000000000004=29121011234567890123", u"220000******0004=********"},
+    {"Track2WithD", u"2200000000000004D29121011234567890123", u"220000******0004D********"},
+    {"Track2ExpiryOnly", u";2200000000000004=2912?", u";220000******0004=********?"},
+    // The shape tells a track, not Luhn: the number is masked all the same.
+    {"Track2FailingLuhn", u";2200000000000005=29121011234567890123?", u";220000******0005=********?"},
+    {"Track2TwelveDigits", u";220000000004=2912101123?", u";220000**0004=********?"},
+    {"Track2NineteenDigits", u";2200000000000000004=2912101?", u";220000*********0004=********?"},
+    {"Track1", u"%B2200000000000004^IVANOV/IVAN^2912101123456789?", u"%B220000******0004^********?"},
+    {"Track1WithoutSentinels", u"B2200000000000004^IVANOV/IVAN^2912101123456789", u"B220000******0004^********"},
+    {"Track1BlanksUpToTheEndSentinel", u"%B2200000000000005^IVANOV/IVAN I.   ^2912101 000 123?",
+     u"%B220000******0005^********?"},
+    {"Track1WithoutEndSentinelEndsAtABlank", u"B2200000000000005^IVANOV/IVAN^2912101123456789 OK",
+     u"B220000******0005^******** OK"},
+    {"TerminalText", u"Карта прочитана: %B2200000000000004^IVANOV/IVAN^2912101123456789?, ждите",
+     u"Карта прочитана: %B220000******0004^********?, ждите"},
+    {"Receipt", u"ОПЛАТА\r\nТРЕК 2: ;2200000000000004=29121011234567890123?\r\nСУММА: 100,00",
+     u"ОПЛАТА\r\nТРЕК 2: ;220000******0004=********?\r\nСУММА: 100,00"},
+    {"TwoTracksInOneLine", u"%B2200000000000004^IVANOV/IVAN^2912101123456789?;2200000000000004=29121011234567890123?",
+     u"%B220000******0004^********?;220000******0004=********?"},
+    {"TrackAtTheEndWithoutEndSentinel", u"Трек: ;2200000000000005=29121011234567890123",
+     u"Трек: ;220000******0005=********"},
+    // Near misses: ordinary text after a number.
+    {"ShortNumberAndAKey", u"Чек 1234 ref=2912", u"Чек 1234 ref=2912"},
+    {"ElevenDigitsAreNoCardNumber", u"22000000005=29121011", u"22000000005=29121011"},
+    {"TwentyDigitsAreNoCardNumber", u"22000000000000000005=2912", u"22000000000000000005=2912"},
+    {"ExpiryTooShort", u"2200000000000005=291", u"2200000000000005=291"},
+    {"Track1WithoutSecondCaret", u"B2200000000000005^IVANOV/IVAN", u"B2200000000000005^IVANOV/IVAN"},
+    {"Track1NameTooLong", u"B2200000000000005^KONSTANTINOPOLSKAYA/EKATERINA^2912",
+     u"B2200000000000005^KONSTANTINOPOLSKAYA/EKATERINA^2912"},
+    {"Date", u"29.12.2026 14:10", u"29.12.2026 14:10"},
+    {"AmountLine", u"СУММА=1500,00 RUB, КОД=123456", u"СУММА=1500,00 RUB, КОД=123456"},
+};
+TEST(TrackMask, KeepsOfATrackOnlyWhatACardNumberMayShow) { ExpectMasked(&MaskLogText, TrackCases); }
+
 const MaskCase CardNumberCases[] = {
     {"Sixteen", u"2200001234567890", u"220000******7890"},
     {"Eleven", u"12345678901", u"123456*8901"},
@@ -107,8 +146,8 @@ TEST(LogMaskScope, OverlappingValuesAreMaskedAsOneStretch) {
 }
 
 // A mask that cuts a longer run of digits, or an escape's digits before one,
-// can leave a run that reads as a card number only in the written line: the
-// writer masks it there too, so that no line shows one.
+// can leave a run that reads as a card number or a track's only in the written
+// line: the writer masks it there too, so that no line shows one.
 struct WrittenRunCase {
   const char* Name;
   std::u16string_view CardNumber;
@@ -126,6 +165,8 @@ const WrittenRunCase WrittenRunCases[] = {
      u"\u0099"
      u"22222222222222",
      u"\\u009922********2222"},
+    // 2200000000000000004=29121011 is a track, but its run of 21 digits, 77 included, is no card number.
+    {"TrackCutByASecret", u"", u"77", u"772200000000000000004=29121011", u"********220000*********0004=********"},
     {"EscapeBeforeTooFew", u"", u"",
      u"\u0099"
      u"2222",

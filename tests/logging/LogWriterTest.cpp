@@ -79,6 +79,31 @@ const FormatCase FormatCases[] = {
      "\tERROR\tx\\x1By\\x7Fz\\x01.: \t!\\x00!"},
     {"EscapesUnicodeLineBreaks", u"a\u2028b\u2029c\u0085d", u"", TLogLevel::llInfo,
      "\tINFO\ta\\u2028b\\u2029c\\u0085d"},
+    // Nor change how a viewer shows it: format characters are invisible, yet an
+    // override shows "00,0001" reversed, zero-width ones hide that texts differ.
+    {"EscapesBidirectionalControls", u"Сумма: \u202E00,0001\u202C руб. \u2066a\u2067b\u2068c\u2069",
+     u"x\u200E\u200F\u061C", TLogLevel::llInfo,
+     "\tINFO\tСумма: \\u202E00,0001\\u202C руб. \\u2066a\\u2067b\\u2068c\\u2069: \tx\\u200E\\u200F\\u061C"},
+    {"EscapesInvisibleCharacters", u"a\u200Bb\u200Cc\u200Dd\uFEFFe\u00ADf\u2060g\u180Eh", u"", TLogLevel::llInfo,
+     "\tINFO\ta\\u200Bb\\u200Cc\\u200Dd\\uFEFFe\\u00ADf\\u2060g\\u180Eh"},
+    {"EscapesTheOtherFormatRangesAtTheirEnds",
+     u"\u0600\u0605\u06DD\u070F\u0890\u0891\u08E2\u202A\u2064\u206F\uFFF9\uFFFB", u"", TLogLevel::llInfo,
+     "\tINFO\t\\u0600\\u0605\\u06DD\\u070F\\u0890\\u0891\\u08E2\\u202A\\u2064\\u206F\\uFFF9\\uFFFB"},
+    // Both units of a pair go into one escape: a lone surrogate left behind would be a character of its own.
+    {"EscapesFormatCharactersBeyondTheBasicPlaneWhole",
+     u"a\U000E0001b\U000E0020\U000E007Fc\U000110BD\U000110CD\U00013430\U0001343F\U0001BCA0\U0001BCA3"
+     u"\U0001D173\U0001D17A",
+     u"", TLogLevel::llInfo,
+     "\tINFO\ta\\u{E0001}b\\u{E0020}\\u{E007F}c\\u{110BD}\\u{110CD}\\u{13430}\\u{1343F}\\u{1BCA0}\\u{1BCA3}"
+     "\\u{1D173}\\u{1D17A}"},
+    {"UnpairedSurrogateBeforeAFormatCharacter", std::u16string_view(u"a\xD800\u200Bb", 4), u"", TLogLevel::llInfo,
+     "\tINFO\ta\xEF\xBF\xBD\\u200Bb"},
+    {"KeepsTheNeighboursOfFormatCharacters",
+     u"\u00AC\u00AE\u0606\u200A\u2010\u2065\u2070\uFFFC\U000110BE\U00013440\U0001D172\U000E0000\U000E0080", u"",
+     TLogLevel::llInfo,
+     "\tINFO\t\u00AC\u00AE\u0606\u200A\u2010\u2065\u2070\uFFFC\U000110BE\U00013440\U0001D172\U000E0000\U000E0080"},
+    {"KeepsNonLatinTextAndEmoji", u"Оплата مرحبا שלום 😀👍🏽", u"カード", TLogLevel::llInfo,
+     "\tINFO\tОплата مرحبا שלום 😀👍🏽: \tカード"},
     {"ForgedLineStaysInsideItsLine", u"> Open", u"x\r\n2025.07.07 20:35:08.123\tERROR\tforged", TLogLevel::llDebug,
      "\tDEBUG\t> Open: \tx\\r\\n2025.07.07 20:35:08.123\\tERROR\\tforged"},
     {"EmptyText", u"", u"x", TLogLevel::llError, "\tERROR\t: \tx"},
