@@ -9,7 +9,10 @@
 namespace help {
 
 // Where the system keeps temporary files, without a trailing separator; on
-// Windows in its long form, so the page's path never shows 8.3 names.
+// Windows in its long form, so the page's path never shows 8.3 names. On POSIX
+// TMPDIR is taken only for a folder that nobody but root and this user
+// controls, else /tmp, which must be such a folder too: raises an Exception
+// naming why when it is not.
 std::u16string SystemTempFolder();
 
 // A new GUID in braces, upper-case hex: "{3F2504E0-4F89-11D3-9A0C-0305E82C3301}".

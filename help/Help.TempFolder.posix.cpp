@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/Exception.h"
 #include "platform/Os.h"
 #include "platform/Text.h"
 #include "platform/posix/FileDescriptor.posix.h"
@@ -56,15 +57,69 @@ int RemoveEntry(const char* Path, const struct stat*, int, struct FTW*) {
   return 0;  // go on: whatever can be removed is
 }
 
+// Why a folder opened as the temporary folder cannot be trusted, or null. Only
+// root and this user may control it: in a folder another user can write to
+// (other than a sticky one, where only an entry's owner may rename or remove
+// it) the help's folder could be swapped for a link while the window is open.
+const char16_t* DistrustedBecause(const struct stat& Info) {
+  if (!S_ISDIR(Info.st_mode)) return u"is not a folder";
+  if (!os::IsTrustedOwner(Info.st_uid)) return u"is owned by a user other than root and this process's user";
+  if ((Info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (Info.st_mode & S_ISVTX) == 0)
+    return u"is writable by group or others and not sticky";
+  return nullptr;
+}
+
+struct TTempFolder {
+  std::string Path;
+  os::TFileDescriptor Folder;
+};
+
+// Checked on the descriptor, so what was checked is what is used; a link in
+// the last place is refused rather than followed. Raises an Exception with the
+// reason.
+TTempFolder OpenTrustedFolder(const std::string& Path) {
+  TTempFolder Opened{Path, os::TFileDescriptor(::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))};
+  if (!Opened.Folder.IsOpen()) os::RaiseLastOsError(FromUtf8(Path) + u" cannot be opened as a folder");
+  struct stat Info {};
+  if (::fstat(Opened.Folder.Get(), &Info) != 0) os::RaiseLastOsError(FromUtf8(Path) + u" cannot be checked");
+  if (const char16_t* Reason = DistrustedBecause(Info)) throw Exception(FromUtf8(Path) + u" " + Reason);
+  return Opened;
+}
+
+// TMPDIR when it is absolute, without its trailing slashes (a trailing slash
+// would make the last link followed); empty when it is not to be used.
+// secure_getenv: a program running with raised rights ignores it.
+std::string TmpDirValue() {
+  const char* Variable = ::secure_getenv("TMPDIR");
+  if (Variable == nullptr || Variable[0] != '/') return {};
+  std::string Folder = Variable;
+  while (Folder.size() > 1 && Folder.back() == '/') Folder.pop_back();
+  return Folder;
+}
+
+constexpr const char* kDefaultTempFolder = "/tmp";
+
+// A TMPDIR that cannot be trusted is passed over quietly, as an unusable one
+// always was: the environment may come from another user (su without "-").
+TTempFolder OpenTrustedTempFolder() {
+  const std::string Variable = TmpDirValue();
+  if (!Variable.empty()) {
+    try {
+      return OpenTrustedFolder(Variable);
+    } catch (const Exception&) {
+    }
+  }
+  try {
+    return OpenTrustedFolder(kDefaultTempFolder);
+  } catch (const Exception& E) {
+    throw Exception(u"No temporary folder can be used: " + E.Message());
+  }
+}
+
 }  // namespace
 
 // TMPDIR counts only when absolute and only for a program without raised rights.
-std::u16string SystemTempFolder() {
-  const char* Variable = ::secure_getenv("TMPDIR");
-  std::string Folder = Variable != nullptr && Variable[0] == '/' ? Variable : "/tmp";
-  while (Folder.size() > 1 && Folder.back() == '/') Folder.pop_back();
-  return FromUtf8(Folder);
-}
+std::u16string SystemTempFolder() { return FromUtf8(OpenTrustedTempFolder().Path); }
 
 std::u16string NewGuidText() {
   TGuidBytes Bytes{};

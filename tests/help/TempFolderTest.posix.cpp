@@ -1,17 +1,46 @@
-// The temporary folder the help renderer works in, as TMPDIR names it.
+// The temporary folder the help renderer works in, as TMPDIR names it, and
+// what it removes from there: a process that may run as root takes TMPDIR from
+// an environment another user may have set, and a folder of the temporary
+// folder another user may reach.
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "tests/support/ScopedTempVariable.h"
 #include "help/Help.TempFolder.h"
 #include "help/uMarkdownRenderer.h"
+#include "platform/Exception.h"
 #include "platform/Text.h"
+#include "tests/support/FixtureArchive.h"
+#include "tests/support/ScopedTempVariable.h"
+#include "tests/support/SecondUser.posix.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using helptest::TScopedTempVariable;
+using testsupport::GiveToAttacker;
+using testsupport::RunningAsRoot;
+
+constexpr const char* kDefaultFolder = "/tmp";
 
 TEST(HelpTempFolder, OnlyAnAbsoluteTmpDirCountsAndLosesItsTrailingSlashes) {
   const struct {
@@ -30,6 +59,155 @@ TEST(HelpTempFolder, RendererFolderLiesInTheTemporaryFolder) {
   const TScopedTempVariable TmpDir(u"/var/tmp/");
   const TMarkdownRenderer Renderer(u"help", [](std::u16string_view) { return std::nullopt; });
   EXPECT_TRUE(Renderer.TempDirectory().starts_with(u"/var/tmp/{")) << ToUtf8(Renderer.TempDirectory());
+}
+
+// A folder of the test's own below /tmp (0700, like mkdtemp makes it), removed
+// with everything in it; links in it are removed, never followed.
+class ScratchFolder {
+public:
+  ScratchFolder() {
+    char Template[] = "/tmp/orvex-help-test-XXXXXX";
+    if (::mkdtemp(Template) != nullptr) FPath = Template;
+  }
+  ~ScratchFolder() {
+    std::error_code Ignored;
+    if (!FPath.empty()) fs::remove_all(FPath, Ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const fs::path& Path() const { return FPath; }
+
+private:
+  fs::path FPath;
+};
+
+// Exactly Mode, whatever the umask.
+fs::path MakeFolder(const fs::path& Path, mode_t Mode) {
+  EXPECT_EQ(::mkdir(Path.c_str(), Mode), 0) << Path;
+  EXPECT_EQ(::chmod(Path.c_str(), Mode), 0) << Path;
+  return Path;
+}
+
+void WriteFile(const fs::path& Path, const std::string& Bytes) { std::ofstream(Path, std::ios::binary) << Bytes; }
+
+std::string WithoutTrailingSlashes(std::string Path) {
+  while (Path.size() > 1 && Path.back() == '/') Path.pop_back();
+  return Path;
+}
+
+// TMPDIR is taken only for a folder nobody but root and this user controls:
+// in any other, another user could swap the help's folder for a link while the
+// window is open. Whatever is refused falls back to /tmp.
+TEST(HelpTempFolder, TmpDirIsTakenOnlyForAFolderNoOtherUserControls) {
+  const ScratchFolder Scratch;
+  ASSERT_FALSE(Scratch.Path().empty());
+  const fs::path Base = Scratch.Path();
+  const struct {
+    const char* Name;
+    std::function<std::string()> Plant;  // answers TMPDIR's value
+    bool Taken;
+    bool NeedsSecondUser;
+  } Cases[] = {
+      {"own folder 0700", [&] { return MakeFolder(Base / "own", 0700).string(); }, true, false},
+      {"own folder 0700 named with trailing slashes",
+       [&] { return MakeFolder(Base / "own-slashes", 0700).string() + "//"; }, true, false},
+      {"own sticky folder open to all", [&] { return MakeFolder(Base / "sticky", 01777).string(); }, true, false},
+      {"own folder writable by its group", [&] { return MakeFolder(Base / "group", 0770).string(); }, false, false},
+      {"own folder writable by all, not sticky", [&] { return MakeFolder(Base / "open", 0777).string(); }, false,
+       false},
+      {"another user's folder",
+       [&] {
+         const fs::path Folder = MakeFolder(Base / "others", 0700);
+         EXPECT_TRUE(GiveToAttacker(Folder.c_str()));
+         return Folder.string();
+       },
+       false, true},
+      {"another user's sticky folder",
+       [&] {
+         const fs::path Folder = MakeFolder(Base / "others-sticky", 01777);
+         EXPECT_TRUE(GiveToAttacker(Folder.c_str()));
+         return Folder.string();
+       },
+       false, true},
+      {"a link to an own folder",
+       [&] {
+         fs::create_directory_symlink(MakeFolder(Base / "linked", 0700), Base / "link");
+         return (Base / "link").string();
+       },
+       false, false},
+      {"a link to an own folder named with a trailing slash",
+       [&] {
+         fs::create_directory_symlink(MakeFolder(Base / "linked-slash", 0700), Base / "link-slash");
+         return (Base / "link-slash").string() + "/";
+       },
+       false, false},
+      {"a missing folder", [&] { return (Base / "missing").string(); }, false, false},
+      {"a regular file",
+       [&] {
+         WriteFile(Base / "file", "x");
+         return (Base / "file").string();
+       },
+       false, false},
+      {"a relative path to an own folder",
+       [&] { return fs::relative(MakeFolder(Base / "relative", 0700), fs::current_path()).string(); }, false, false},
+  };
+  for (const auto& Case : Cases) {
+    if (Case.NeedsSecondUser && !RunningAsRoot()) {
+      std::cout << "skipped \"" << Case.Name << "\": needs root for a second user\n";
+      continue;
+    }
+    const std::string TmpDir = Case.Plant();
+    const TScopedTempVariable Variable(FromUtf8(TmpDir));
+    EXPECT_EQ(ToUtf8(help::SystemTempFolder()), Case.Taken ? WithoutTrailingSlashes(TmpDir) : kDefaultFolder)
+        << Case.Name;
+  }
+}
+
+// /tmp is checked too: when not even it can be trusted there is no help
+// folder, and the reason is given. Played in a forked child's private mount
+// namespace with a scratch /tmp open to all but not sticky; the child answers
+// through a pipe.
+enum class TDefaultOutcome { Refused, Made, NoNamespace };
+
+TDefaultOutcome PlayUntrustedDefault(std::string& Report) {
+  if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      ::mount("none", "/tmp", "tmpfs", 0, "mode=0777") != 0)
+    return TDefaultOutcome::NoNamespace;
+  ::unsetenv("TMPDIR");
+  try {
+    const TMarkdownRenderer Renderer(u"help", [](std::u16string_view) { return std::nullopt; });
+    Report = ToUtf8(Renderer.TempDirectory());
+    return TDefaultOutcome::Made;
+  } catch (const Exception& E) {
+    Report = ToUtf8(E.Message());
+    return TDefaultOutcome::Refused;
+  }
+}
+
+TEST(HelpTempFolder, UntrustedDefaultFolderFailsWithItsReason) {
+  if (!RunningAsRoot()) GTEST_SKIP() << "needs root for a private mount namespace";
+  int Pipe[2];
+  ASSERT_EQ(::pipe(Pipe), 0);
+  const pid_t Child = ::fork();
+  ASSERT_GE(Child, 0);
+  if (Child == 0) {
+    std::string Report;
+    const auto Outcome = static_cast<int>(PlayUntrustedDefault(Report));
+    const bool Written = ::write(Pipe[1], Report.data(), Report.size()) == static_cast<ssize_t>(Report.size());
+    ::_exit(Written ? Outcome : 100);
+  }
+  ::close(Pipe[1]);
+  std::string Report;
+  char Buffer[512];
+  for (ssize_t Read; (Read = ::read(Pipe[0], Buffer, sizeof Buffer)) > 0;) Report.append(Buffer, Buffer + Read);
+  ::close(Pipe[0]);
+  int Status = 0;
+  ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+  ASSERT_TRUE(WIFEXITED(Status));
+  const auto Outcome = static_cast<TDefaultOutcome>(WEXITSTATUS(Status));
+  if (Outcome == TDefaultOutcome::NoNamespace) GTEST_SKIP() << "this machine gives no private mount namespace";
+  EXPECT_EQ(Outcome, TDefaultOutcome::Refused) << Report;
+  EXPECT_EQ(Report, "No temporary folder can be used: /tmp is writable by group or others and not sticky");
 }
 
 }  // namespace
