@@ -1,7 +1,6 @@
 #include "help/Help.TempFolder.h"
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,8 +8,9 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "platform/Exception.h"
 #include "platform/Os.h"
@@ -50,11 +50,6 @@ std::u16string BracedGuidText(const TGuidBytes& Bytes) {
   }
   Text.push_back(u'}');
   return Text;
-}
-
-int RemoveEntry(const char* Path, const struct stat*, int, struct FTW*) {
-  std::remove(Path);
-  return 0;  // go on: whatever can be removed is
 }
 
 // Why a folder opened as the temporary folder cannot be trusted, or null. Only
@@ -116,6 +111,26 @@ TTempFolder OpenTrustedTempFolder() {
   }
 }
 
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// A relative name's parts as the file system takes them.
+std::vector<std::string> PartsOf(std::u16string_view RelativeName) {
+  std::vector<std::string> Parts;
+  for (const std::u16string& Part : NameParts(RelativeName)) Parts.push_back(ToUtf8(Part));
+  return Parts;
+}
+
+os::TFileDescriptor Duplicate(int Fd) { return os::TFileDescriptor(::fcntl(Fd, F_DUPFD_CLOEXEC, 0)); }
+
+// The folder the first Count parts lead to below Folder, following no link;
+// not open (errno set) when there is none.
+os::TFileDescriptor OpenBelow(int Folder, const std::vector<std::string>& Parts, std::size_t Count) {
+  os::TFileDescriptor Current = Duplicate(Folder);
+  for (std::size_t I = 0; I < Count && Current.IsOpen(); ++I)
+    Current = os::TFileDescriptor(::openat(Current.Get(), Parts[I].c_str(), kFolderFlags));
+  return Current;
+}
+
 }  // namespace
 
 // TMPDIR counts only when absolute and only for a program without raised rights.
@@ -128,32 +143,87 @@ std::u16string NewGuidText() {
   return BracedGuidText(Bytes);
 }
 
-void CreatePrivateFolder(const std::u16string& Path) {
-  if (::mkdir(ToUtf8(Path).c_str(), 0700) != 0) os::RaiseLastOsError(u"Creating the folder " + Path);
+// The folder's descriptor is what the folder is known by: its name in the
+// temporary folder is checked against it before the folder is removed.
+struct TPrivateFolder::TState {
+  os::TFileDescriptor Parent;
+  std::string Name;
+  os::TFileDescriptor Folder;
+  // What was made below the folder, relative to it, in the order made; a
+  // folder's name ends with '/'.
+  std::vector<std::u16string> Made;
+
+  ~TState() {
+    try {
+      for (auto Entry = Made.rbegin(); Entry != Made.rend(); ++Entry) RemoveMade(*Entry);
+      if (StillNamedSo()) ::unlinkat(Parent.Get(), Name.c_str(), AT_REMOVEDIR);
+    } catch (...) {
+    }
+  }
+  TState() = default;
+  TState(const TState&) = delete;
+  TState& operator=(const TState&) = delete;
+
+  void RemoveMade(std::u16string_view Relative) const {
+    const bool IsFolder = Relative.ends_with(u'/');
+    if (IsFolder) Relative.remove_suffix(1);
+    const std::vector<std::string> Parts = PartsOf(Relative);
+    const os::TFileDescriptor Above = OpenBelow(Folder.Get(), Parts, Parts.size() - 1);
+    if (Above.IsOpen()) ::unlinkat(Above.Get(), Parts.back().c_str(), IsFolder ? AT_REMOVEDIR : 0);
+  }
+
+  // Someone who controls the temporary folder may have put something else
+  // under the name by now: a link, or a folder of someone else's.
+  bool StillNamedSo() const {
+    struct stat Kept {};
+    struct stat Named {};
+    return ::fstat(Folder.Get(), &Kept) == 0 &&
+           ::fstatat(Parent.Get(), Name.c_str(), &Named, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(Named.st_mode) &&
+           Named.st_dev == Kept.st_dev && Named.st_ino == Kept.st_ino;
+  }
+};
+
+TPrivateFolder::TPrivateFolder(const std::u16string& Name) : FState(std::make_unique<TState>()) {
+  TTempFolder Temp = OpenTrustedTempFolder();
+  FPath = FromUtf8(Temp.Path == "/" ? Temp.Path : Temp.Path + "/") + Name;
+  FState->Name = ToUtf8(Name);
+  if (::mkdirat(Temp.Folder.Get(), FState->Name.c_str(), 0700) != 0)
+    os::RaiseLastOsError(u"Creating the folder " + FPath);
+  FState->Parent = std::move(Temp.Folder);
+  FState->Folder = os::TFileDescriptor(::openat(FState->Parent.Get(), FState->Name.c_str(), kFolderFlags));
+  if (!FState->Folder.IsOpen()) os::RaiseLastOsError(u"Opening the folder " + FPath);
 }
 
-void WriteNewFile(const std::u16string& Path, std::string_view Bytes) {
+TPrivateFolder::~TPrivateFolder() = default;
+TPrivateFolder::TPrivateFolder(TPrivateFolder&& Other) noexcept = default;
+TPrivateFolder& TPrivateFolder::operator=(TPrivateFolder&& Other) noexcept = default;
+
+void TPrivateFolder::CreateFolders(std::u16string_view RelativeName) {
+  os::TFileDescriptor Current = Duplicate(FState->Folder.Get());
+  std::u16string Made;
+  for (const std::u16string& Part : NameParts(RelativeName)) {
+    Made += Part + u"/";
+    const std::string Native = ToUtf8(Part);
+    if (::mkdirat(Current.Get(), Native.c_str(), 0700) == 0)
+      FState->Made.push_back(Made);
+    else if (errno != EEXIST)
+      os::RaiseLastOsError(u"Creating the folder " + FPath + u"/" + Made);
+    Current = os::TFileDescriptor(::openat(Current.Get(), Native.c_str(), kFolderFlags));
+    if (!Current.IsOpen()) os::RaiseLastOsError(u"Opening the folder " + FPath + u"/" + Made);
+  }
+}
+
+void TPrivateFolder::WriteNewFile(std::u16string_view RelativeName, std::string_view Bytes) {
+  const std::u16string Path = FPath + u"/" + std::u16string(RelativeName);
+  const std::vector<std::string> Parts = PartsOf(RelativeName);
+  const os::TFileDescriptor Above = OpenBelow(FState->Folder.Get(), Parts, Parts.size() - 1);
+  if (!Above.IsOpen()) os::RaiseLastOsError(u"Opening the folder of " + Path);
+  // Named before it is made, so that even a half-written file is removed with the folder.
+  FState->Made.emplace_back(RelativeName);
   const os::TFileDescriptor File(
-      ::open(ToUtf8(Path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+      ::openat(Above.Get(), Parts.back().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!File.IsOpen()) os::RaiseLastOsError(u"Creating the file " + Path);
   os::WriteAll(File.Get(), Bytes);
-}
-
-// Depth first, so each folder is empty when its turn comes; links are not followed.
-void DeleteFolderTree(const std::u16string& Path) noexcept {
-  try {
-    ::nftw(ToUtf8(Path).c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
-  } catch (...) {
-  }
-}
-
-void DeleteFolderWithFiles(const std::u16string& Folder, const std::vector<std::u16string>& Files) noexcept {
-  try {
-    for (const std::u16string& File : Files) ::unlink(ToUtf8(File).c_str());
-    if (::rmdir(ToUtf8(Folder).c_str()) != 0) DeleteFolderTree(Folder);
-  } catch (...) {
-    DeleteFolderTree(Folder);
-  }
 }
 
 }  // namespace help

@@ -4,7 +4,9 @@
 #include <objbase.h>
 
 #include <filesystem>
+#include <memory>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/Exception.h"
@@ -40,33 +42,70 @@ std::u16string NewGuidText() {
   return FromWide(Text);
 }
 
-void CreatePrivateFolder(const std::u16string& Path) {
-  if (!::CreateDirectoryW(ToWide(Path).c_str(), nullptr)) os::RaiseLastOsError(u"Creating the folder " + Path);
+// Windows' temporary folder is the user's own, so the folder is known by its
+// path.
+struct TPrivateFolder::TState {
+  std::u16string Path;  // empty until the folder is made
+  // What was made below the folder, in the order made: each path and whether
+  // it names a folder.
+  std::vector<std::pair<std::u16string, bool>> Made;
+
+  ~TState() {
+    try {
+      for (auto Entry = Made.rbegin(); Entry != Made.rend(); ++Entry) RemoveMade(Entry->first, Entry->second);
+      if (!Path.empty() && !::RemoveDirectoryW(ToWide(Path).c_str())) RemoveTree(Path);
+    } catch (...) {
+    }
+  }
+  TState() = default;
+  TState(const TState&) = delete;
+  TState& operator=(const TState&) = delete;
+
+  // remove_all removes junctions and links themselves, never what they point to.
+  static void RemoveTree(const std::u16string& Folder) {
+    std::error_code Ignored;
+    std::filesystem::remove_all(std::filesystem::path(ToWide(Folder)), Ignored);
+  }
+
+  static void RemoveMade(const std::u16string& Entry, bool IsFolder) {
+    if (IsFolder)
+      ::RemoveDirectoryW(ToWide(Entry).c_str());
+    else
+      ::DeleteFileW(ToWide(Entry).c_str());
+  }
+};
+
+TPrivateFolder::TPrivateFolder(const std::u16string& Name) : FState(std::make_unique<TState>()) {
+  const std::u16string Temp = SystemTempFolder();
+  FPath = Temp.ends_with(u'\\') ? Temp + Name : Temp + u"\\" + Name;
+  if (!::CreateDirectoryW(ToWide(FPath).c_str(), nullptr)) os::RaiseLastOsError(u"Creating the folder " + FPath);
+  FState->Path = FPath;
 }
 
-void WriteNewFile(const std::u16string& Path, std::string_view Bytes) {
+TPrivateFolder::~TPrivateFolder() = default;
+TPrivateFolder::TPrivateFolder(TPrivateFolder&& Other) noexcept = default;
+TPrivateFolder& TPrivateFolder::operator=(TPrivateFolder&& Other) noexcept = default;
+
+void TPrivateFolder::CreateFolders(std::u16string_view RelativeName) {
+  std::u16string Path = FPath;
+  for (const std::u16string& Part : NameParts(RelativeName)) {
+    Path += u"\\" + Part;
+    if (::CreateDirectoryW(ToWide(Path).c_str(), nullptr))
+      FState->Made.emplace_back(Path, true);
+    else if (::GetLastError() != ERROR_ALREADY_EXISTS)
+      os::RaiseLastOsError(u"Creating the folder " + Path);
+  }
+}
+
+void TPrivateFolder::WriteNewFile(std::u16string_view RelativeName, std::string_view Bytes) {
+  std::u16string Path = FPath;
+  for (const std::u16string& Part : NameParts(RelativeName)) Path += u"\\" + Part;
+  // Named before it is made, so that even a half-written file is removed with the folder.
+  FState->Made.emplace_back(Path, false);
   const os::TFileHandle File(
       ::CreateFileW(ToWide(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!File.IsOpen()) os::RaiseLastOsError(u"Creating the file " + Path);
   os::WriteAll(File.Get(), Bytes);
-}
-
-// remove_all removes junctions and links themselves, never what they point to.
-void DeleteFolderTree(const std::u16string& Path) noexcept {
-  try {
-    std::error_code Ignored;
-    std::filesystem::remove_all(std::filesystem::path(ToWide(Path)), Ignored);
-  } catch (...) {
-  }
-}
-
-void DeleteFolderWithFiles(const std::u16string& Folder, const std::vector<std::u16string>& Files) noexcept {
-  try {
-    for (const std::u16string& File : Files) ::DeleteFileW(ToWide(File).c_str());
-    if (!::RemoveDirectoryW(ToWide(Folder).c_str())) DeleteFolderTree(Folder);
-  } catch (...) {
-    DeleteFolderTree(Folder);
-  }
 }
 
 }  // namespace help

@@ -90,6 +90,16 @@ fs::path MakeFolder(const fs::path& Path, mode_t Mode) {
 
 void WriteFile(const fs::path& Path, const std::string& Bytes) { std::ofstream(Path, std::ios::binary) << Bytes; }
 
+std::string ReadFile(const fs::path& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const fs::path& Path) {
+  std::error_code Ignored;
+  return fs::exists(fs::symlink_status(Path, Ignored));
+}
+
 std::string WithoutTrailingSlashes(std::string Path) {
   while (Path.size() > 1 && Path.back() == '/') Path.pop_back();
   return Path;
@@ -208,6 +218,70 @@ TEST(HelpTempFolder, UntrustedDefaultFolderFailsWithItsReason) {
   if (Outcome == TDefaultOutcome::NoNamespace) GTEST_SKIP() << "this machine gives no private mount namespace";
   EXPECT_EQ(Outcome, TDefaultOutcome::Refused) << Report;
   EXPECT_EQ(Report, "No temporary folder can be used: /tmp is writable by group or others and not sticky");
+}
+
+// TMPDIR pointed at a scratch folder of the test's own, where the help's
+// folders are made and planted.
+class HelpFolderInTemp : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_FALSE(FScratch.Path().empty());
+    FTemp = MakeFolder(FScratch.Path() / "temp", 0700);
+    FVariable.emplace(FTemp.u16string());
+  }
+
+  const fs::path& Temp() const { return FTemp; }
+  const fs::path& Scratch() const { return FScratch.Path(); }
+
+  static TSourceLookup Manual() {
+    return [Zip = helptest::MakeArchive({{"github.css", "body {}\n"}, {"help.md", "# Справка\n"}})](
+               std::u16string_view Name) -> std::optional<std::string_view> {
+      if (Name != u"help") return std::nullopt;
+      return std::string_view(Zip);
+    };
+  }
+
+private:
+  ScratchFolder FScratch;
+  fs::path FTemp;
+  std::optional<TScopedTempVariable> FVariable;
+};
+
+// The names the help writes for this manual: a victim's files of these names
+// are what a swapped folder would cost.
+const char* const kHelpFileNames[] = {"md.zip", "github.css", "help.md", "md.html"};
+
+// While the window is open the help's folder is swapped for a link to a folder
+// of someone else's, or for another folder of the same name, each holding files
+// of the help's names. Closing the window removes nothing of theirs.
+TEST_F(HelpFolderInTemp, FolderSwappedWhileShownIsLeftAloneWithWhatItHolds) {
+  const struct {
+    const char* Name;
+    std::function<void(const fs::path& Folder, const fs::path& Victim)> Swap;
+  } Cases[] = {
+      {"a link to the victim's folder",
+       [](const fs::path& Folder, const fs::path& Victim) { fs::create_directory_symlink(Victim, Folder); }},
+      {"the victim's folder itself",
+       [](const fs::path& Folder, const fs::path& Victim) { fs::rename(Victim, Folder); }},
+  };
+  int Round = 0;
+  for (const auto& Case : Cases) {
+    const fs::path Victim = MakeFolder(Scratch() / ("victim-" + std::to_string(++Round)), 0755);
+    for (const char* Name : kHelpFileNames) WriteFile(Victim / Name, "victim's");
+    fs::path Folder;
+    fs::path MovedAway;
+    {
+      TMarkdownRenderer Renderer(u"help", Manual());
+      Folder = helptest::NativePath(Renderer.TempDirectory());
+      Renderer.RenderPage();
+      MovedAway = Scratch() / ("moved-" + std::to_string(Round));
+      fs::rename(Folder, MovedAway);
+      Case.Swap(Folder, Victim);
+    }
+    for (const char* Name : kHelpFileNames) EXPECT_EQ(ReadFile(Folder / Name), "victim's") << Case.Name << ": " << Name;
+    EXPECT_TRUE(Exists(Folder)) << Case.Name;
+    EXPECT_TRUE(Exists(MovedAway)) << Case.Name << ": a folder under another name is not the help's to remove";
+  }
 }
 
 }  // namespace
