@@ -11,7 +11,18 @@ bool LeadsOutOfItsFolder(std::u16string_view Part) {
   return Part.empty() || Part == u"." || Part == u".." || Part.find_first_of(u"\\:") != std::u16string_view::npos;
 }
 
+bool IsUpperHexDigit(char16_t C) { return (C >= u'0' && C <= u'9') || (C >= u'A' && C <= u'F'); }
+
+bool IsGuidHyphenPlace(std::size_t I) { return I == 9 || I == 14 || I == 19 || I == 24; }
+
 }  // namespace
+
+bool IsGuidText(std::u16string_view Text) {
+  if (Text.size() != 38 || Text.front() != u'{' || Text.back() != u'}') return false;
+  for (std::size_t I = 1; I + 1 < Text.size(); ++I)
+    if (IsGuidHyphenPlace(I) ? Text[I] != u'-' : !IsUpperHexDigit(Text[I])) return false;
+  return true;
+}
 
 std::vector<std::u16string> NameParts(std::u16string_view RelativeName) {
   std::vector<std::u16string> Parts;

@@ -18,6 +18,8 @@ std::u16string SystemTempFolder();
 
 // A new GUID in braces, upper-case hex: "{3F2504E0-4F89-11D3-9A0C-0305E82C3301}".
 std::u16string NewGuidText();
+// Whether Text has exactly that form.
+bool IsGuidText(std::u16string_view Text);
 
 // The parts of a name relative to a folder ('/' between them). Raises an
 // Exception for a name that could lead anywhere but below the folder (an
@@ -61,5 +63,13 @@ private:
   struct TState;  // one per OS
   std::unique_ptr<TState> FState;
 };
+
+// Removes what a host that ended with a help window open left in the system's
+// temporary folder: folders named by NewGuidText, of this user's, unchanged
+// for a day, held by no TPrivateFolder (of any process), and holding nothing
+// but files, which go with them. Anything else found there is left. On POSIX
+// all of it through descriptors, following no link. Gives up quietly: the help
+// is shown all the same.
+void RemoveAbandonedFolders() noexcept;
 
 }  // namespace help

@@ -1,6 +1,8 @@
 #include "help/Help.TempFolder.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +11,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +57,10 @@ std::u16string BracedGuidText(const TGuidBytes& Bytes) {
   return Text;
 }
 
+// A folder opened for use through its descriptor: never through a link in the
+// last place.
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
 // Why a folder opened as the temporary folder cannot be trusted, or null. Only
 // root and this user may control it: in a folder another user can write to
 // (other than a sticky one, where only an entry's owner may rename or remove
@@ -73,7 +82,7 @@ struct TTempFolder {
 // the last place is refused rather than followed. Raises an Exception with the
 // reason.
 TTempFolder OpenTrustedFolder(const std::string& Path) {
-  TTempFolder Opened{Path, os::TFileDescriptor(::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))};
+  TTempFolder Opened{Path, os::TFileDescriptor(::open(Path.c_str(), kFolderFlags))};
   if (!Opened.Folder.IsOpen()) os::RaiseLastOsError(FromUtf8(Path) + u" cannot be opened as a folder");
   struct stat Info {};
   if (::fstat(Opened.Folder.Get(), &Info) != 0) os::RaiseLastOsError(FromUtf8(Path) + u" cannot be checked");
@@ -111,8 +120,6 @@ TTempFolder OpenTrustedTempFolder() {
   }
 }
 
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
 // A relative name's parts as the file system takes them.
 std::vector<std::string> PartsOf(std::u16string_view RelativeName) {
   std::vector<std::string> Parts;
@@ -121,6 +128,71 @@ std::vector<std::string> PartsOf(std::u16string_view RelativeName) {
 }
 
 os::TFileDescriptor Duplicate(int Fd) { return os::TFileDescriptor(::fcntl(Fd, F_DUPFD_CLOEXEC, 0)); }
+
+// Whether Name in Parent is still the folder open as Folder: someone who
+// controls Parent may have put something else under the name by now, a link or
+// a folder of someone else's.
+bool NamesFolder(int Parent, const char* Name, int Folder) {
+  struct stat Kept {};
+  struct stat Named {};
+  return ::fstat(Folder, &Kept) == 0 && ::fstatat(Parent, Name, &Named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISDIR(Named.st_mode) && Named.st_dev == Kept.st_dev && Named.st_ino == Kept.st_ino;
+}
+
+// A live TPrivateFolder holds its folder's lock; the lock goes with the
+// process, so the folder of a host that has ended is free.
+bool TakeFolderLock(int Folder) { return ::flock(Folder, LOCK_EX | LOCK_NB) == 0; }
+
+// The names in the folder, "." and ".." left out. Read through a descriptor
+// of its own: the folder's may not be moved on.
+std::vector<std::string> EntryNames(int Folder) {
+  os::TFileDescriptor Listed(::openat(Folder, ".", kFolderFlags));
+  DIR* Opened = Listed.IsOpen() ? ::fdopendir(Listed.Get()) : nullptr;
+  if (Opened == nullptr) return {};
+  Listed.Release();
+  const std::unique_ptr<DIR, int (*)(DIR*)> Listing(Opened, ::closedir);
+  std::vector<std::string> Names;
+  while (const dirent* Entry = ::readdir(Listing.get())) {
+    const std::string_view Name = Entry->d_name;
+    if (Name != "." && Name != "..") Names.emplace_back(Name);
+  }
+  return Names;
+}
+
+constexpr time_t kAbandonedAfterSeconds = 24 * 60 * 60;
+
+bool UnchangedForADay(const struct stat& Info) {
+  timespec Now{};
+  ::clock_gettime(CLOCK_REALTIME, &Now);
+  return Now.tv_sec - Info.st_mtim.tv_sec > kAbandonedAfterSeconds;
+}
+
+// This user's own, left alone for a day, and held by no live TPrivateFolder.
+bool IsAbandoned(int Folder) {
+  struct stat Info {};
+  return ::fstat(Folder, &Info) == 0 && S_ISDIR(Info.st_mode) && Info.st_uid == ::geteuid() && UnchangedForADay(Info) &&
+         TakeFolderLock(Folder);
+}
+
+// The folder's entries when every one is a regular file, as the help writes
+// them; nothing when there is anything else.
+std::optional<std::vector<std::string>> OnlyFiles(int Folder) {
+  std::vector<std::string> Names = EntryNames(Folder);
+  for (const std::string& Name : Names) {
+    struct stat Info {};
+    if (::fstatat(Folder, Name.c_str(), &Info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(Info.st_mode)) return std::nullopt;
+  }
+  return Names;
+}
+
+void RemoveIfAbandoned(int Temp, const char* Name) {
+  const os::TFileDescriptor Folder(::openat(Temp, Name, kFolderFlags));
+  if (!Folder.IsOpen() || !IsAbandoned(Folder.Get())) return;
+  const std::optional<std::vector<std::string>> Files = OnlyFiles(Folder.Get());
+  if (!Files) return;
+  for (const std::string& File : *Files) ::unlinkat(Folder.Get(), File.c_str(), 0);
+  if (NamesFolder(Temp, Name, Folder.Get())) ::unlinkat(Temp, Name, AT_REMOVEDIR);
+}
 
 // The folder the first Count parts lead to below Folder, following no link;
 // not open (errno set) when there is none.
@@ -156,7 +228,7 @@ struct TPrivateFolder::TState {
   ~TState() {
     try {
       for (auto Entry = Made.rbegin(); Entry != Made.rend(); ++Entry) RemoveMade(*Entry);
-      if (StillNamedSo()) ::unlinkat(Parent.Get(), Name.c_str(), AT_REMOVEDIR);
+      if (NamesFolder(Parent.Get(), Name.c_str(), Folder.Get())) ::unlinkat(Parent.Get(), Name.c_str(), AT_REMOVEDIR);
     } catch (...) {
     }
   }
@@ -171,16 +243,6 @@ struct TPrivateFolder::TState {
     const os::TFileDescriptor Above = OpenBelow(Folder.Get(), Parts, Parts.size() - 1);
     if (Above.IsOpen()) ::unlinkat(Above.Get(), Parts.back().c_str(), IsFolder ? AT_REMOVEDIR : 0);
   }
-
-  // Someone who controls the temporary folder may have put something else
-  // under the name by now: a link, or a folder of someone else's.
-  bool StillNamedSo() const {
-    struct stat Kept {};
-    struct stat Named {};
-    return ::fstat(Folder.Get(), &Kept) == 0 &&
-           ::fstatat(Parent.Get(), Name.c_str(), &Named, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(Named.st_mode) &&
-           Named.st_dev == Kept.st_dev && Named.st_ino == Kept.st_ino;
-  }
 };
 
 TPrivateFolder::TPrivateFolder(const std::u16string& Name) : FState(std::make_unique<TState>()) {
@@ -192,6 +254,8 @@ TPrivateFolder::TPrivateFolder(const std::u16string& Name) : FState(std::make_un
   FState->Parent = std::move(Temp.Folder);
   FState->Folder = os::TFileDescriptor(::openat(FState->Parent.Get(), FState->Name.c_str(), kFolderFlags));
   if (!FState->Folder.IsOpen()) os::RaiseLastOsError(u"Opening the folder " + FPath);
+  // Nobody else has the new folder open, so this cannot fail for a lock taken.
+  TakeFolderLock(FState->Folder.Get());
 }
 
 TPrivateFolder::~TPrivateFolder() = default;
@@ -224,6 +288,15 @@ void TPrivateFolder::WriteNewFile(std::u16string_view RelativeName, std::string_
       ::openat(Above.Get(), Parts.back().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!File.IsOpen()) os::RaiseLastOsError(u"Creating the file " + Path);
   os::WriteAll(File.Get(), Bytes);
+}
+
+void RemoveAbandonedFolders() noexcept {
+  try {
+    const TTempFolder Temp = OpenTrustedTempFolder();
+    for (const std::string& Name : EntryNames(Temp.Folder.Get()))
+      if (IsGuidText(FromUtf8(Name))) RemoveIfAbandoned(Temp.Folder.Get(), Name.c_str());
+  } catch (...) {
+  }
 }
 
 }  // namespace help

@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -22,6 +24,74 @@ std::wstring TempPathAsGiven() {
   const DWORD Length = ::GetTempPathW(static_cast<DWORD>(Buffer.size()), Buffer.data());
   if (Length == 0 || Length >= Buffer.size()) os::RaiseLastOsError(u"Finding the temporary folder");
   return std::wstring(Buffer.data(), Length);
+}
+
+// The temporary folder may be a drive's root, which keeps its separator.
+std::u16string PathIn(const std::u16string& Folder, std::u16string_view Name) {
+  return Folder.ends_with(u'\\') ? Folder + std::u16string(Name) : Folder + u"\\" + std::u16string(Name);
+}
+
+// A live TPrivateFolder keeps its folder open without sharing deletion, so
+// opening the folder for deletion fails while it lives. Reading the folder's
+// list is asked for as well: a handle of attributes alone takes part in no
+// sharing.
+HANDLE HoldFolder(const std::wstring& Folder) {
+  return ::CreateFileW(Folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+HANDLE ClaimFolder(const std::wstring& Folder) {
+  return ::CreateFileW(Folder.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+bool IsPlainFolder(DWORD Attributes) {
+  return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (Attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+uint64_t AsNumber(const FILETIME& Time) {
+  return (static_cast<uint64_t>(Time.dwHighDateTime) << 32) | Time.dwLowDateTime;
+}
+
+constexpr uint64_t kAbandonedAfter100ns = 24ull * 60 * 60 * 10'000'000;
+
+bool UnchangedForADay(HANDLE Folder) {
+  FILETIME Written{};
+  if (!::GetFileTime(Folder, nullptr, nullptr, &Written)) return false;
+  FILETIME Now{};
+  ::GetSystemTimeAsFileTime(&Now);
+  return AsNumber(Now) > AsNumber(Written) + kAbandonedAfter100ns;
+}
+
+// The paths of the folder's entries when every one is a plain file, as the
+// help writes them; nothing when there is anything else.
+std::optional<std::vector<std::wstring>> OnlyFiles(const std::wstring& Folder) {
+  WIN32_FIND_DATAW Found{};
+  const os::TFindHandle Search(::FindFirstFileW((Folder + L"\\*").c_str(), &Found));
+  if (!Search.IsOpen()) return std::nullopt;
+  std::vector<std::wstring> Files;
+  do {
+    const std::wstring Name = Found.cFileName;
+    if (Name == L"." || Name == L"..") continue;
+    if ((Found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) return std::nullopt;
+    Files.push_back(Folder + L"\\" + Name);
+  } while (::FindNextFileW(Search.Get(), &Found));
+  return Files;
+}
+
+// Listed before it is claimed: a search of the folder need not share deletion.
+void RemoveIfAbandoned(const std::wstring& Folder) {
+  if (!IsPlainFolder(::GetFileAttributesW(Folder.c_str()))) return;
+  const std::optional<std::vector<std::wstring>> Files = OnlyFiles(Folder);
+  if (!Files) return;
+  {
+    const os::TFileHandle Claimed(ClaimFolder(Folder));
+    if (!Claimed.IsOpen() || !UnchangedForADay(Claimed.Get())) return;
+    for (const std::wstring& File : *Files) ::DeleteFileW(File.c_str());
+  }
+  ::RemoveDirectoryW(Folder.c_str());
 }
 
 }  // namespace
@@ -46,6 +116,7 @@ std::u16string NewGuidText() {
 // path.
 struct TPrivateFolder::TState {
   std::u16string Path;  // empty until the folder is made
+  std::optional<os::TFileHandle> Held;
   // What was made below the folder, in the order made: each path and whether
   // it names a folder.
   std::vector<std::pair<std::u16string, bool>> Made;
@@ -53,6 +124,7 @@ struct TPrivateFolder::TState {
   ~TState() {
     try {
       for (auto Entry = Made.rbegin(); Entry != Made.rend(); ++Entry) RemoveMade(Entry->first, Entry->second);
+      Held.reset();
       if (!Path.empty() && !::RemoveDirectoryW(ToWide(Path).c_str())) RemoveTree(Path);
     } catch (...) {
     }
@@ -76,10 +148,10 @@ struct TPrivateFolder::TState {
 };
 
 TPrivateFolder::TPrivateFolder(const std::u16string& Name) : FState(std::make_unique<TState>()) {
-  const std::u16string Temp = SystemTempFolder();
-  FPath = Temp.ends_with(u'\\') ? Temp + Name : Temp + u"\\" + Name;
+  FPath = PathIn(SystemTempFolder(), Name);
   if (!::CreateDirectoryW(ToWide(FPath).c_str(), nullptr)) os::RaiseLastOsError(u"Creating the folder " + FPath);
   FState->Path = FPath;
+  FState->Held.emplace(HoldFolder(ToWide(FPath)));
 }
 
 TPrivateFolder::~TPrivateFolder() = default;
@@ -106,6 +178,22 @@ void TPrivateFolder::WriteNewFile(std::u16string_view RelativeName, std::string_
       ::CreateFileW(ToWide(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!File.IsOpen()) os::RaiseLastOsError(u"Creating the file " + Path);
   os::WriteAll(File.Get(), Bytes);
+}
+
+void RemoveAbandonedFolders() noexcept {
+  try {
+    const std::u16string Temp = SystemTempFolder();
+    WIN32_FIND_DATAW Found{};
+    const os::TFindHandle Search(::FindFirstFileW(ToWide(PathIn(Temp, u"*")).c_str(), &Found));
+    if (!Search.IsOpen()) return;
+    std::vector<std::wstring> Candidates;
+    do {
+      const std::u16string Name = FromWide(Found.cFileName);
+      if (IsGuidText(Name)) Candidates.push_back(ToWide(PathIn(Temp, Name)));
+    } while (::FindNextFileW(Search.Get(), &Found));
+    for (const std::wstring& Folder : Candidates) RemoveIfAbandoned(Folder);
+  } catch (...) {
+  }
 }
 
 }  // namespace help

@@ -83,6 +83,13 @@ TFolderKeptForBrowser& FolderKeptForBrowser() {
   return Kept;
 }
 
+// Made where the folders of hosts that ended with the window open are cleared
+// away: nothing else would ever remove them.
+help::TPrivateFolder NewHelpFolder() {
+  help::RemoveAbandonedFolders();
+  return help::TPrivateFolder(help::NewGuidText());
+}
+
 // The archive's bytes are limited like what they unpack to.
 constexpr std::size_t kMaxArchiveBytes = TMarkdownRenderer::kMaxUnpackedBytes;
 
@@ -91,7 +98,7 @@ constexpr std::size_t kMaxArchiveBytes = TMarkdownRenderer::kMaxUnpackedBytes;
 TMarkdownRenderer::TMarkdownRenderer(std::u16string ASourceName, TSourceLookup ALookup)
     : FSourceName(std::move(ASourceName)),
       FLookup(ALookup ? std::move(ALookup) : TSourceLookup(ModuleResource)),
-      FFolder(help::NewGuidText()) {}
+      FFolder(NewHelpFolder()) {}
 
 // Otherwise the folder goes with this object.
 TMarkdownRenderer::~TMarkdownRenderer() {

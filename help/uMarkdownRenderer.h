@@ -18,8 +18,9 @@ using TSourceLookup = std::function<std::optional<std::string_view>(std::u16stri
 
 class TMarkdownRenderer {
 public:
-  // Creates the temporary folder; the sources come from the module's resources
-  // unless another lookup is given.
+  // Creates the temporary folder, after clearing away the folders of hosts
+  // that ended with the window open; the sources come from the module's
+  // resources unless another lookup is given.
   explicit TMarkdownRenderer(std::u16string ASourceName, TSourceLookup ALookup = {});
   // Deletes the folder with everything in it, unless the page went to the
   // desktop's browser: then it stays until the next render or the library's

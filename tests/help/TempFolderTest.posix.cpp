@@ -284,4 +284,140 @@ TEST_F(HelpFolderInTemp, FolderSwappedWhileShownIsLeftAloneWithWhatItHolds) {
   }
 }
 
+// The form the help names its folders by, one name per planted entry.
+std::string GuidName(int Number) {
+  char Last[13];
+  std::snprintf(Last, sizeof Last, "%012X", Number);
+  return std::string("{0C8F3D2A-5B71-4E09-9A6D-") + Last + "}";
+}
+
+// Sets the entry's own times (a link's, not its target's) back by Age.
+void Age(const fs::path& Path, std::chrono::seconds Age) {
+  timespec Now{};
+  ::clock_gettime(CLOCK_REALTIME, &Now);
+  Now.tv_sec -= static_cast<time_t>(Age.count());
+  const timespec Times[2] = {Now, Now};
+  EXPECT_EQ(::utimensat(AT_FDCWD, Path.c_str(), Times, AT_SYMLINK_NOFOLLOW), 0) << Path;
+}
+
+fs::path HelpLikeFolder(const fs::path& Path) {
+  MakeFolder(Path, 0700);
+  for (const char* Name : kHelpFileNames) WriteFile(Path / Name, "left behind");
+  return Path;
+}
+
+// A host that ended without closing the window leaves its folder: the next
+// help shown removes such folders of this user's when they are a day old and
+// hold nothing but files. Anything else in the temporary folder stays.
+TEST_F(HelpFolderInTemp, HelpFoldersLeftForADayAreRemovedAndNothingElse) {
+  using namespace std::chrono_literals;
+  const fs::path Target = MakeFolder(Scratch() / "target", 0700);
+  WriteFile(Target / "md.html", "target's");
+  const struct {
+    const char* Name;
+    std::function<fs::path(const fs::path& Path)> Plant;  // Path has a name of the help's form
+    std::chrono::seconds AgeOf;
+    bool Removed;
+    bool NeedsSecondUser;
+  } Cases[] = {
+      {"own folder of a day and more", HelpLikeFolder, 25h, true, false},
+      {"own empty folder of a day and more", [](const fs::path& P) { return MakeFolder(P, 0700); }, 25h, true, false},
+      {"own folder younger than a day", HelpLikeFolder, 23h, false, false},
+      {"folder named in lower case",
+       [](const fs::path& P) {
+         std::string Name = P.filename().string();
+         for (char& C : Name) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+         return HelpLikeFolder(P.parent_path() / Name);
+       },
+       25h, false, false},
+      {"folder named without braces",
+       [](const fs::path& P) {
+         const std::string Name = P.filename().string();
+         return HelpLikeFolder(P.parent_path() / Name.substr(1, Name.size() - 2));
+       },
+       25h, false, false},
+      {"folder of another tool's name",
+       [](const fs::path& P) { return HelpLikeFolder(P.parent_path() / ("v8host-" + P.filename().string())); }, 25h,
+       false, false},
+      {"another user's folder",
+       [](const fs::path& P) {
+         HelpLikeFolder(P);
+         EXPECT_TRUE(GiveToAttacker(P.c_str()));
+         return P;
+       },
+       25h, false, true},
+      {"folder holding a folder",
+       [](const fs::path& P) {
+         HelpLikeFolder(P);
+         MakeFolder(P / "style", 0700);
+         return P;
+       },
+       25h, false, false},
+      {"folder holding a link",
+       [&](const fs::path& P) {
+         MakeFolder(P, 0700);
+         fs::create_symlink(Target / "md.html", P / "md.html");
+         return P;
+       },
+       25h, false, false},
+      {"folder holding a pipe",
+       [](const fs::path& P) {
+         HelpLikeFolder(P);
+         EXPECT_EQ(::mkfifo((P / "pipe").c_str(), 0600), 0);
+         return P;
+       },
+       25h, false, false},
+      {"link to a folder",
+       [&](const fs::path& P) {
+         fs::create_directory_symlink(Target, P);
+         return P;
+       },
+       25h, false, false},
+      {"file",
+       [](const fs::path& P) {
+         WriteFile(P, "x");
+         return P;
+       },
+       25h, false, false},
+  };
+  std::vector<fs::path> Planted;
+  int Number = 0;
+  for (const auto& Case : Cases) {
+    if (Case.NeedsSecondUser && !RunningAsRoot()) {
+      Planted.emplace_back();
+      std::cout << "skipped \"" << Case.Name << "\": needs root for a second user\n";
+      continue;
+    }
+    Planted.push_back(Case.Plant(Temp() / GuidName(++Number)));
+    Age(Planted.back(), Case.AgeOf);
+  }
+  fs::path Made;
+  {
+    const TMarkdownRenderer Renderer(u"help", Manual());
+    Made = helptest::NativePath(Renderer.TempDirectory());
+    EXPECT_TRUE(fs::is_directory(Made));
+  }
+  for (std::size_t I = 0; I < Planted.size(); ++I) {
+    if (Planted[I].empty()) continue;
+    EXPECT_EQ(Exists(Planted[I]), !Cases[I].Removed) << Cases[I].Name << ": " << Planted[I];
+    if (!Cases[I].Removed && fs::is_directory(fs::symlink_status(Planted[I])) &&
+        fs::exists(fs::symlink_status(Planted[I] / "help.md"))) {
+      EXPECT_EQ(ReadFile(Planted[I] / "help.md"), "left behind") << Cases[I].Name;
+    }
+  }
+  EXPECT_EQ(ReadFile(Target / "md.html"), "target's");
+  EXPECT_FALSE(Exists(Made));
+}
+
+// A window may stay open for days (and a page handed to the desktop's browser
+// stays until the library goes): its folder is not abandoned however old it is.
+TEST_F(HelpFolderInTemp, FolderOfALiveWindowIsKeptHoweverOld) {
+  using namespace std::chrono_literals;
+  TMarkdownRenderer Shown(u"help", Manual());
+  const fs::path Folder = helptest::NativePath(Shown.RenderPage()).parent_path();
+  Age(Folder, 48h);
+  { const TMarkdownRenderer Next(u"help", Manual()); }
+  for (const char* Name : kHelpFileNames) EXPECT_TRUE(Exists(Folder / Name)) << Name;
+}
+
 }  // namespace
