@@ -287,15 +287,15 @@ TEST_F(HelpFolderInTemp, FolderSwappedWhileShownIsLeftAloneWithWhatItHolds) {
 // The form the help names its folders by, one name per planted entry.
 std::string GuidName(int Number) {
   char Last[13];
-  std::snprintf(Last, sizeof Last, "%012X", Number);
+  std::snprintf(Last, sizeof Last, "%012X", static_cast<unsigned>(Number));
   return std::string("{0C8F3D2A-5B71-4E09-9A6D-") + Last + "}";
 }
 
-// Sets the entry's own times (a link's, not its target's) back by Age.
-void Age(const fs::path& Path, std::chrono::seconds Age) {
+// Sets the entry's own times (a link's, not its target's) back by Back.
+void Age(const fs::path& Path, std::chrono::seconds Back) {
   timespec Now{};
   ::clock_gettime(CLOCK_REALTIME, &Now);
-  Now.tv_sec -= static_cast<time_t>(Age.count());
+  Now.tv_sec -= static_cast<time_t>(Back.count());
   const timespec Times[2] = {Now, Now};
   EXPECT_EQ(::utimensat(AT_FDCWD, Path.c_str(), Times, AT_SYMLINK_NOFOLLOW), 0) << Path;
 }

@@ -73,8 +73,8 @@ TEST_F(HelpTempFolder, RendererFolderLiesInItAndIsGoneAfterwards) {
   EXPECT_EQ(::GetFileAttributesW(ToWide(Folder).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-// Sets the entry's last write back by Age.
-void Age(const std::filesystem::path& Path, std::chrono::hours Age) {
+// Sets the entry's last write back by Back.
+void Age(const std::filesystem::path& Path, std::chrono::hours Back) {
   const os::TFileHandle Entry(::CreateFileW(Path.c_str(), FILE_WRITE_ATTRIBUTES,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -84,7 +84,7 @@ void Age(const std::filesystem::path& Path, std::chrono::hours Age) {
   ULARGE_INTEGER Then{};
   Then.LowPart = Now.dwLowDateTime;
   Then.HighPart = Now.dwHighDateTime;
-  Then.QuadPart -= static_cast<ULONGLONG>(Age.count()) * 60 * 60 * 10'000'000;
+  Then.QuadPart -= static_cast<ULONGLONG>(Back.count()) * 60 * 60 * 10'000'000;
   const FILETIME Written{Then.LowPart, Then.HighPart};
   EXPECT_TRUE(::SetFileTime(Entry.Get(), nullptr, nullptr, &Written)) << Path;
 }
