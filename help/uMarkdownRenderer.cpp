@@ -64,26 +64,30 @@ void AttachExtension(cmark_parser* Parser, const char* Name) {
 // next render or until the library is unloaded (this object's destructor).
 class TFolderKeptForBrowser {
 public:
-  ~TFolderKeptForBrowser() { Release(); }
-  void Keep(std::u16string Path) noexcept {
+  void Keep(help::TPrivateFolder&& Folder) noexcept {
     const std::lock_guard Lock(FMutex);
-    help::DeleteFolderTree(FPath);
-    FPath = std::move(Path);
+    FFolder.emplace(std::move(Folder));
   }
   void Release() noexcept {
     const std::lock_guard Lock(FMutex);
-    help::DeleteFolderTree(FPath);
-    FPath.clear();
+    FFolder.reset();
   }
 
 private:
   std::mutex FMutex;
-  std::u16string FPath;
+  std::optional<help::TPrivateFolder> FFolder;
 };
 
 TFolderKeptForBrowser& FolderKeptForBrowser() {
   static TFolderKeptForBrowser Kept;
   return Kept;
+}
+
+// Made where the folders of hosts that ended with the window open are cleared
+// away: nothing else would ever remove them.
+help::TPrivateFolder NewHelpFolder() {
+  help::RemoveAbandonedFolders();
+  return help::TPrivateFolder(help::NewGuidText());
 }
 
 // The archive's bytes are limited like what they unpack to.
@@ -92,16 +96,13 @@ constexpr std::size_t kMaxArchiveBytes = TMarkdownRenderer::kMaxUnpackedBytes;
 }  // namespace
 
 TMarkdownRenderer::TMarkdownRenderer(std::u16string ASourceName, TSourceLookup ALookup)
-    : FSourceName(std::move(ASourceName)), FLookup(ALookup ? std::move(ALookup) : TSourceLookup(ModuleResource)) {
-  FTempDirectory = help::SystemTempFolder() + os::PathSeparator() + help::NewGuidText();
-  help::CreatePrivateFolder(FTempDirectory);
-}
+    : FSourceName(std::move(ASourceName)),
+      FLookup(ALookup ? std::move(ALookup) : TSourceLookup(ModuleResource)),
+      FFolder(NewHelpFolder()) {}
 
+// Otherwise the folder goes with this object.
 TMarkdownRenderer::~TMarkdownRenderer() {
-  if (FShownInBrowser)
-    FolderKeptForBrowser().Keep(FTempDirectory);
-  else
-    help::DeleteFolderWithFiles(FTempDirectory, FWrittenFiles);
+  if (FShownInBrowser) FolderKeptForBrowser().Keep(std::move(FFolder));
 }
 
 void TMarkdownRenderer::Render(const std::u16string& ASourceName, const std::u16string& ACaption) {
@@ -132,16 +133,7 @@ std::u16string TMarkdownRenderer::RenderPage() {
 }
 
 std::u16string TMarkdownRenderer::PathInFolder(std::u16string_view Name) const {
-  std::u16string Path = FTempDirectory + os::PathSeparator() + std::u16string(Name);
-  std::replace(Path.begin() + static_cast<std::ptrdiff_t>(FTempDirectory.size()), Path.end(), u'/',
-               os::PathSeparator());
-  return Path;
-}
-
-// Named before it is made, so that even a half-written file is removed with the folder.
-void TMarkdownRenderer::WriteFileInFolder(const std::u16string& Path, std::string_view Bytes) {
-  FWrittenFiles.push_back(Path);
-  help::WriteNewFile(Path, Bytes);
+  return FFolder.Path() + os::PathSeparator() + std::u16string(Name);
 }
 
 // The archive is written as it is carried and unpacked from the same bytes.
@@ -149,7 +141,7 @@ std::string_view TMarkdownRenderer::SaveArchive() {
   const std::optional<std::string_view> Bytes = FLookup(FSourceName);
   if (!Bytes) RaiseSourceMissing(FSourceName);
   if (Bytes->size() > kMaxArchiveBytes) throw Exception(u"The archive \"" + FSourceName + u"\" is too large");
-  WriteFileInFolder(PathInFolder(kArchiveFileName), *Bytes);
+  FFolder.WriteNewFile(kArchiveFileName, *Bytes);
   return *Bytes;
 }
 
@@ -160,14 +152,10 @@ void TMarkdownRenderer::ExtractArchive(std::string_view Zip) {
   for (const help::TArchiveEntry& Entry : Entries) help::CheckEntryName(Entry.Name);
   FEntries.clear();
   for (help::TArchiveEntry& Entry : Entries) {
-    if (Entry.Name.ends_with(u'/')) {
-      os::CreateDirectories(PathInFolder(Entry.Name.substr(0, Entry.Name.size() - 1)));
-      continue;
-    }
-    const std::u16string Path = PathInFolder(Entry.Name);
-    if (Entry.Name.find(u'/') != std::u16string::npos)
-      os::CreateDirectories(Path.substr(0, Path.find_last_of(os::PathSeparator())));
-    WriteFileInFolder(Path, Entry.Bytes);
+    const std::size_t LastSlash = Entry.Name.find_last_of(u'/');
+    if (LastSlash != std::u16string::npos) FFolder.CreateFolders(std::u16string_view(Entry.Name).substr(0, LastSlash));
+    if (Entry.Name.ends_with(u'/')) continue;
+    FFolder.WriteNewFile(Entry.Name, Entry.Bytes);
     FEntries.push_back(std::move(Entry));
   }
 }
@@ -208,7 +196,6 @@ std::u16string TMarkdownRenderer::WriteHtmlPage(std::string_view Html, std::u16s
     Page += Html;
     Page += "\r\n</body>\r\n</html>";
   }
-  const std::u16string Path = PathInFolder(kPageFileName);
-  WriteFileInFolder(Path, Page);
-  return Path;
+  FFolder.WriteNewFile(kPageFileName, Page);
+  return PathInFolder(kPageFileName);
 }

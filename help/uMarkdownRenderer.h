@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "help/Help.TempFolder.h"
 #include "help/HelpArchive.h"
 
 // Where the archive's bytes come from: the module's resources, or a test's own.
@@ -17,8 +18,9 @@ using TSourceLookup = std::function<std::optional<std::string_view>(std::u16stri
 
 class TMarkdownRenderer {
 public:
-  // Creates the temporary folder; the sources come from the module's resources
-  // unless another lookup is given.
+  // Creates the temporary folder, after clearing away the folders of hosts
+  // that ended with the window open; the sources come from the module's
+  // resources unless another lookup is given.
   explicit TMarkdownRenderer(std::u16string ASourceName, TSourceLookup ALookup = {});
   // Deletes the folder with everything in it, unless the page went to the
   // desktop's browser: then it stays until the next render or the library's
@@ -35,7 +37,7 @@ public:
 
   const std::u16string& SourceName() const noexcept { return FSourceName; }
   void SetSourceName(std::u16string AValue) { FSourceName = std::move(AValue); }
-  const std::u16string& TempDirectory() const noexcept { return FTempDirectory; }
+  const std::u16string& TempDirectory() const noexcept { return FFolder.Path(); }
 
   bool SourceExist() const;
   // Renders the page, shows it under the caption and answers the page's path.
@@ -50,7 +52,6 @@ public:
 
 private:
   std::u16string PathInFolder(std::u16string_view Name) const;
-  void WriteFileInFolder(const std::u16string& Path, std::string_view Bytes);
   std::string_view SaveArchive();
   void ExtractArchive(std::string_view Zip);
   const help::TArchiveEntry* FindFileByExt(std::u16string_view Ext) const;
@@ -59,12 +60,10 @@ private:
   std::u16string WriteHtmlPage(std::string_view Html, std::u16string_view StylesheetName);
 
   std::u16string FSourceName;
-  std::u16string FTempDirectory;
   TSourceLookup FLookup;
+  help::TPrivateFolder FFolder;
   // The archive's files in the archive's own order, as unpacked: the page is
   // made from these bytes rather than from the files read back.
   std::vector<help::TArchiveEntry> FEntries;
-  // Every file written into the folder, for its removal.
-  std::vector<std::u16string> FWrittenFiles;
   bool FShownInBrowser = false;
 };

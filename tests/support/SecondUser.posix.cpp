@@ -25,4 +25,9 @@ bool AsAttacker(const std::function<bool()>& Plant) {
   return ::waitpid(Child, &Status, 0) == Child && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
 }
 
+bool GiveToAttacker(const char* Path) {
+  const passwd* Nobody = ::getpwnam("nobody");
+  return Nobody != nullptr && ::lchown(Path, Nobody->pw_uid, Nobody->pw_gid) == 0;
+}
+
 }  // namespace testsupport

@@ -16,4 +16,8 @@ bool BecomeAttacker();
 // root, else the test's own user) and tells whether it succeeded.
 bool AsAttacker(const std::function<bool()>& Plant);
 
+// Makes the entry at Path (a link itself, not what it points to) the second
+// user's; false when that failed or there is no second user.
+bool GiveToAttacker(const char* Path);
+
 }  // namespace testsupport

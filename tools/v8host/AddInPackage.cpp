@@ -129,20 +129,31 @@ DriverEntry AddInPackage::Driver() const {
 }
 
 // ---------------------------------------------------------------------------
-UnpackedLibrary::UnpackedLibrary(const AddInPackage& Package, const ManifestComponent& Component) {
-  const std::string& Bytes = Package.Entry(Component.Path);
+namespace {
+
+[[noreturn]] void RaiseUnpacking(const Exception& Failure) {
+  throw HostFailure(FailureKind::LoadFailed, u"Cannot unpack the component: " + Failure.Message());
+}
+
+help::TPrivateFolder NewUnpackFolder() {
   try {
-    FFolder = help::SystemTempFolder() + os::PathSeparator() + u"v8host-" + help::NewGuidText();
-    help::CreatePrivateFolder(FFolder);
-    FLibraryPath = FFolder + os::PathSeparator() + FileNameOf(Component.Path);
-    help::WriteNewFile(FLibraryPath, Bytes);
+    return help::TPrivateFolder(u"v8host-" + help::NewGuidText());
   } catch (const Exception& Failure) {
-    if (!FFolder.empty()) help::DeleteFolderTree(FFolder);
-    throw HostFailure(FailureKind::LoadFailed, u"Cannot unpack the component: " + Failure.Message());
+    RaiseUnpacking(Failure);
   }
 }
 
-UnpackedLibrary::~UnpackedLibrary() { help::DeleteFolderWithFiles(FFolder, {FLibraryPath}); }
+}  // namespace
+
+UnpackedLibrary::UnpackedLibrary(const AddInPackage& Package, const ManifestComponent& Component)
+    : FFolder(NewUnpackFolder()), FLibraryPath(FFolder.Path() + os::PathSeparator() + FileNameOf(Component.Path)) {
+  const std::string& Bytes = Package.Entry(Component.Path);
+  try {
+    FFolder.WriteNewFile(FileNameOf(Component.Path), Bytes);
+  } catch (const Exception& Failure) {
+    RaiseUnpacking(Failure);
+  }
+}
 
 // ---------------------------------------------------------------------------
 std::u16string ObjectNameOf(std::u16string_view ProgId) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "help/Help.TempFolder.h"
 #include "tools/v8host/HostFailure.h"
 
 namespace v8host {
@@ -59,15 +60,14 @@ private:
 class UnpackedLibrary {
 public:
   UnpackedLibrary(const AddInPackage& Package, const ManifestComponent& Component);
-  ~UnpackedLibrary();
   UnpackedLibrary(const UnpackedLibrary&) = delete;
   UnpackedLibrary& operator=(const UnpackedLibrary&) = delete;
 
-  const std::u16string& Folder() const noexcept { return FFolder; }
+  const std::u16string& Folder() const noexcept { return FFolder.Path(); }
   const std::u16string& LibraryPath() const noexcept { return FLibraryPath; }
 
 private:
-  std::u16string FFolder;
+  help::TPrivateFolder FFolder;
   std::u16string FLibraryPath;
 };
 
