@@ -31,6 +31,20 @@ std::optional<TFileStamp> FileStamp(const std::u16string& Path);
 // file, or is larger than MaxBytes.
 std::string ReadWholeFile(const std::u16string& Path, std::size_t MaxBytes);
 
+// Why an entry of a folder every local user may write in, such as the log
+// folder, is not to be trusted with: what another user could have planted
+// there to make a reader show or a writer change some other file. None when
+// it may be trusted.
+enum class TDistrust {
+  None,
+  SymbolicLink,
+  NotRegularFile,
+  // A hard link: the same file also lives somewhere else.
+  SeveralNames,
+  OtherUser,
+  OtherUserOpenToOthers,
+};
+
 // Shared by the OS files: the failure text naming the file, and the check that
 // the bytes read so far plus the next piece stay within the limit.
 std::u16string ReadFailureText(const std::u16string& Path);
