@@ -36,18 +36,25 @@ constexpr int DayFileFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_C
   throw Exception(std::u16string(Attempt) + Path + u": " + FromUtf8(std::generic_category().message(Code)));
 }
 
-// Why an entry on the log's way cannot be trusted; empty when it can. Root
-// trusts only what root owns; another user's entry is trusted only when that
-// user alone could change it, and a day file must be a plain file with one name
-// (a hard link would carry the lines into a file somewhere else).
-std::u16string_view DistrustReason(const struct stat& Info, TEntryKind Kind) {
-  if (Kind == TEntryKind::Folder && !S_ISDIR(Info.st_mode)) return u"it is not a folder";
-  if (Kind == TEntryKind::DayFile && !S_ISREG(Info.st_mode)) return u"it is not a regular file";
-  if (Kind == TEntryKind::DayFile && Info.st_nlink > 1) return u"it has more than one name (a hard link)";
-  if (os::IsTrustedOwner(Info.st_uid)) return {};
-  if (::geteuid() == 0) return u"it belongs to another user";
-  if ((Info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return u"it belongs to another user and others may write to it";
+std::u16string_view ReasonText(os::TDistrust Distrust) {
+  switch (Distrust) {
+    case os::TDistrust::None: break;
+    case os::TDistrust::SymbolicLink: return u"it is a symbolic link";
+    case os::TDistrust::NotRegularFile: return u"it is not a regular file";
+    case os::TDistrust::SeveralNames: return u"it has more than one name (a hard link)";
+    case os::TDistrust::OtherUser: return u"it belongs to another user";
+    case os::TDistrust::OtherUserOpenToOthers: return u"it belongs to another user and others may write to it";
+  }
   return {};
+}
+
+// Why an entry on the log's way cannot be trusted; empty when it can. The log
+// viewer reads day files by the same rules (os::SharedFileDistrust): a hard
+// link would carry the lines into a file somewhere else.
+std::u16string_view DistrustReason(const struct stat& Info, TEntryKind Kind) {
+  if (Kind == TEntryKind::DayFile) return ReasonText(os::SharedFileDistrust(Info));
+  if (!S_ISDIR(Info.st_mode)) return u"it is not a folder";
+  return ReasonText(os::OwnerDistrust(Info));
 }
 
 void CheckTrusted(int Fd, const std::u16string& Path, TEntryKind Kind) {
@@ -59,9 +66,10 @@ void CheckTrusted(int Fd, const std::u16string& Path, TEntryKind Kind) {
 
 // An open that failed on something planted in the log's way says what it found.
 [[noreturn]] void RaiseOpenFailure(int Code, const std::u16string& Path, TEntryKind Kind) {
-  if (Code == ELOOP) RaiseUntrusted(Path, u"it is a symbolic link");
+  if (Code == ELOOP) RaiseUntrusted(Path, ReasonText(os::TDistrust::SymbolicLink));
   if (Code == ENOTDIR && Kind == TEntryKind::Folder) RaiseUntrusted(Path, u"it is not a folder");
-  if (Code == ENXIO || Code == EISDIR || Code == ENODEV) RaiseUntrusted(Path, u"it is not a regular file");
+  if (Code == ENXIO || Code == EISDIR || Code == ENODEV)
+    RaiseUntrusted(Path, ReasonText(os::TDistrust::NotRegularFile));
   RaiseOsFailure(Code, u"Cannot open ", Path);
 }
 
@@ -210,10 +218,8 @@ void CheckLogFile(const TLogPlace& Place, std::u16string_view FileName) {
   if (!Folder.IsOpen()) return;
   struct stat Info {};
   if (::fstatat(Folder.Get(), ToUtf8(FileName).c_str(), &Info, AT_SYMLINK_NOFOLLOW) != 0) return;
-  const std::u16string Path = Place.FileText(FileName);
-  if (S_ISLNK(Info.st_mode)) RaiseUntrusted(Path, u"it is a symbolic link");
   const std::u16string_view Reason = DistrustReason(Info, TEntryKind::DayFile);
-  if (!Reason.empty()) RaiseUntrusted(Path, Reason);
+  if (!Reason.empty()) RaiseUntrusted(Place.FileText(FileName), Reason);
 }
 
 os::AppendResult AppendToLogFile(const TLogPlace& Place, std::u16string_view FileName, std::string_view Bytes) {

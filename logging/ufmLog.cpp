@@ -68,8 +68,8 @@ void TfrmLog::ShowingFailures(os::ILogViewerControls& Controls, TStep&& Step) {
 void TfrmLog::FormCreate(os::ILogViewerControls& Controls) {
   ShowingFailures(Controls, [&] {
     FLogDirectory = GetLogPath(true);
-    const std::vector<std::u16string> Names = FillFileList(Controls);
-    if (!Names.empty()) Controls.SelectFileName(Names.back());
+    FillFileList(Controls);
+    SelectNewestReadable(Controls);
     LoadSelectedFile(Controls);
   });
 }
@@ -94,33 +94,57 @@ void TfrmLog::tmrCheckFileTimer(os::ILogViewerControls& Controls) {
 
 // Filling the list drops its selection. Without a log folder (the window's
 // creation failed) there is nothing to list: an empty name would list the
-// folder the host runs in.
-std::vector<std::u16string> TfrmLog::FillFileList(os::ILogViewerControls& Controls) {
-  std::vector<std::u16string> Names;
-  if (!FLogDirectory.empty()) Names = LogFileNamesOf(os::FolderEntryNames(FLogDirectory));
-  Controls.SetFileNames(Names);
-  return Names;
+// folder the host runs in. The folder is shared by every local user: whatever
+// the log's writer would not trust is listed with the reason, never read.
+void TfrmLog::FillFileList(os::ILogViewerControls& Controls) {
+  FListed.clear();
+  const std::vector<std::u16string> Names =
+      FLogDirectory.empty() ? std::vector<std::u16string>() : LogFileNamesOf(os::FolderEntryNames(FLogDirectory));
+  std::vector<std::u16string> Shown;
+  for (const std::u16string& Name : Names) {
+    const os::TDistrust Distrust = os::SharedFileDistrust(FLogDirectory + Name);
+    Shown.push_back(Distrust == os::TDistrust::None ? Name : Name + u" (" + os::UnreadableText(Distrust) + u")");
+    FListed.push_back({Name, Distrust, Shown.back()});
+  }
+  Controls.SetFileNames(Shown);
+}
+
+// Something planted under a newer day's name does not hide the real newest day.
+void TfrmLog::SelectNewestReadable(os::ILogViewerControls& Controls) {
+  const auto Readable = std::find_if(FListed.rbegin(), FListed.rend(),
+                                     [](const TListedFile& File) { return File.Distrust == os::TDistrust::None; });
+  if (Readable != FListed.rend()) Controls.SelectFileName(Readable->Shown);
+}
+
+const TfrmLog::TListedFile* TfrmLog::SelectedFile(const os::ILogViewerControls& Controls) const {
+  const std::u16string Shown = Controls.SelectedFileName();
+  if (Shown.empty()) return nullptr;
+  const auto Found =
+      std::find_if(FListed.begin(), FListed.end(), [&](const TListedFile& File) { return File.Shown == Shown; });
+  return Found != FListed.end() ? &*Found : nullptr;
 }
 
 // The stamp is taken before the bytes: an append racing the read is seen by
 // the next tick rather than lost, and a file that cannot be read is not tried
 // (and reported) again on every tick until it changes.
 void TfrmLog::LoadSelectedFile(os::ILogViewerControls& Controls) {
-  const std::u16string Name = Controls.SelectedFileName();
-  if (Name.empty()) return;
-  const std::u16string Path = FLogDirectory + Name;
+  const TListedFile* File = SelectedFile(Controls);
+  if (File == nullptr) return;
+  const std::u16string Path = FLogDirectory + File->Name;
+  if (File->Distrust != os::TDistrust::None) os::RaiseUnreadable(Path, File->Distrust);
   const std::optional<os::TFileStamp> Stamp = os::FileStamp(Path);
   if (!Stamp) throw Exception(os::ReadFailureText(Path) + u": the file does not exist");
   FLogLastWriteTime = *Stamp;
   Controls.ReplaceText(
-      DecodeLogFile(os::ReadWholeFile(Path, kLargestShownLogFile), CodePageOfEncoding(Controls.EncodingIndex())));
+      DecodeLogFile(os::ReadSharedFile(Path, kLargestShownLogFile), CodePageOfEncoding(Controls.EncodingIndex())));
 }
 
 // A line the driver appends shows up with the caret kept where the user left it.
+// An entry listed as unreadable was reported when it was chosen.
 void TfrmLog::ReloadIfChanged(os::ILogViewerControls& Controls) {
-  const std::u16string Name = Controls.SelectedFileName();
-  if (Name.empty()) return;
-  const std::optional<os::TFileStamp> Stamp = os::FileStamp(FLogDirectory + Name);
+  const TListedFile* File = SelectedFile(Controls);
+  if (File == nullptr || File->Distrust != os::TDistrust::None) return;
+  const std::optional<os::TFileStamp> Stamp = os::FileStamp(FLogDirectory + File->Name);
   if (!Stamp || !ChangedSince(FLogLastWriteTime, *Stamp)) return;
   const std::size_t Caret = Controls.CaretPosition();
   LoadSelectedFile(Controls);

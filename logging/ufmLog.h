@@ -21,13 +21,24 @@ public:
   void tmrCheckFileTimer(os::ILogViewerControls& Controls) override;
 
 private:
-  std::vector<std::u16string> FillFileList(os::ILogViewerControls& Controls);
+  // A day file as the list shows it: one the viewer will not read (a link, a
+  // device, another user's file planted in the shared folder) says why.
+  struct TListedFile {
+    std::u16string Name;
+    os::TDistrust Distrust = os::TDistrust::None;
+    std::u16string Shown;
+  };
+
+  void FillFileList(os::ILogViewerControls& Controls);
+  void SelectNewestReadable(os::ILogViewerControls& Controls);
+  const TListedFile* SelectedFile(const os::ILogViewerControls& Controls) const;
   void LoadSelectedFile(os::ILogViewerControls& Controls);
   void ReloadIfChanged(os::ILogViewerControls& Controls);
   template <typename TStep>
   void ShowingFailures(os::ILogViewerControls& Controls, TStep&& Step);
 
   std::u16string FLogDirectory;      // ends with the path separator
+  std::vector<TListedFile> FListed;  // what the list shows, in its order
   os::TFileStamp FLogLastWriteTime;  // the shown file's stamp when it was loaded
 };
 

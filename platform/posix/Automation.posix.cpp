@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -335,9 +336,12 @@ public:
       FClasses.erase(Key);
   }
 
+  // Frees every block the cache holds, the map's own included (clear() keeps
+  // its buckets). A class another thread still holds lives until it lets go.
   void Clear() {
+    decltype(FClasses) Dropped;
     const std::lock_guard Lock(FMutex);
-    FClasses.clear();
+    FClasses.swap(Dropped);
   }
 
 private:
@@ -346,11 +350,26 @@ private:
 };
 
 // Never destroyed: an object may still be created while the process exits
-// (from another static's destructor, or another thread).
+// (from another static's destructor, or another thread). It lives in static
+// storage, so that nothing of it is left on the heap when the library is
+// unloaded once ReleaseAtUnload has emptied it.
 CheckedClasses& CheckedClassCache() {
-  static CheckedClasses& Cache = *new CheckedClasses;
-  return Cache;
+  alignas(CheckedClasses) static unsigned char Storage[sizeof(CheckedClasses)];
+  static CheckedClasses* const Cache = new (Storage) CheckedClasses;
+  return *Cache;
 }
+
+// The library's unload (and the process's exit) empties the cache: a host
+// that loads the driver for each piece of work would otherwise lose its
+// blocks on every unload. Emptied, not destroyed: a class asked for after
+// this is merely checked again.
+struct ReleaseCheckedClassesAtUnload {
+  ReleaseCheckedClassesAtUnload() = default;
+  ReleaseCheckedClassesAtUnload(const ReleaseCheckedClassesAtUnload&) = delete;
+  ReleaseCheckedClassesAtUnload& operator=(const ReleaseCheckedClassesAtUnload&) = delete;
+  ~ReleaseCheckedClassesAtUnload() { CheckedClassCache().Clear(); }
+};
+const ReleaseCheckedClassesAtUnload ReleaseAtUnload;
 
 // A registration this process changes, also one it fails to change half-way,
 // is looked up in full again: an entry removed and written anew within one

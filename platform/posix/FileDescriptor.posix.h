@@ -3,12 +3,15 @@
 // owned descriptor, the owners whose entries may be trusted, files created open
 // to every user, whole writes and the advisory lock that keeps appends of
 // several processes apart; the trust rules for files a root process loads.
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "platform/Files.h"
 
 namespace os {
 
@@ -37,6 +40,18 @@ private:
 
 // Who may be trusted with a shared folder or file: this process's own user and root.
 bool IsTrustedOwner(uid_t Owner) noexcept;
+
+// The owner rule for an entry of a folder every local user may write in (the
+// log's folders and day files), judged on its status: root trusts only what
+// root owns; any other user trusts its own entries and root's, and another
+// user's only when that user alone could change it. None, OtherUser or
+// OtherUserOpenToOthers.
+TDistrust OwnerDistrust(const struct stat& Info) noexcept;
+
+// A file of such a folder, as the log writes and shows its day files: a
+// regular file (a link's own status is a link) with one name, and the owner
+// rule above.
+TDistrust SharedFileDistrust(const struct stat& Info) noexcept;
 
 // What a path must be for a process that may run as root to act on it, as
 // OpenSSH's StrictModes: Path is resolved (links followed), then the real path

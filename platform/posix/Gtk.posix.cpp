@@ -1,6 +1,8 @@
 #include "platform/posix/Gtk.posix.h"
 
 #include <dlfcn.h>
+#include <sys/auxv.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -38,7 +40,26 @@ void Resolve(void* Library, const char* LibraryName, const char* Name, Pointer& 
   }
 }
 
+// The kernel's word (AT_SECURE) covers set-user-ID, set-group-ID and file
+// capabilities; the ids cover a host that changed its own. Such a process
+// must not load GTK at all: GTK ends it with exit() rather than start, and
+// what GTK and its modules read from the environment is the user's choice.
+bool RunsWithRaisedRights() {
+  if (::getauxval(AT_SECURE) != 0) return true;
+  uid_t RealUser = 0, EffectiveUser = 0, SavedUser = 0;
+  gid_t RealGroup = 0, EffectiveGroup = 0, SavedGroup = 0;
+  if (::getresuid(&RealUser, &EffectiveUser, &SavedUser) != 0 ||
+      ::getresgid(&RealGroup, &EffectiveGroup, &SavedGroup) != 0)
+    return true;
+  return RealUser != EffectiveUser || RealUser != SavedUser || RealGroup != EffectiveGroup || RealGroup != SavedGroup;
+}
+
 TGtkApi LoadApi(const char* LibraryName) {
+  if (RunsWithRaisedRights()) {
+    RaiseNoWindow(
+        u"программа работает с правами другого пользователя или группы (set-user-ID, set-group-ID), "
+        u"а GTK в такой программе не запускается");
+  }
   void* Library = LoadLibrary(LibraryName);
   TGtkApi Api;
 #define ORVEX_GTK_RESOLVE(Name, Result, Parameters) Resolve(Library, LibraryName, #Name, Api.Name);

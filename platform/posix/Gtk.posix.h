@@ -26,7 +26,9 @@ struct TGtkApi {
 // without GTK 3 is a name that does not exist), every function found, and a
 // display open, the host's own when it has initialised GTK, otherwise one
 // opened here without touching the process's locale. Raises an Exception that
-// says, in the user's words, why no window can be shown.
+// says, in the user's words, why no window can be shown; in a process running
+// with raised rights (set-user-ID) before anything is loaded, so that neither
+// GTK nor WebKit, which needs GTK open first, is ever loaded there.
 TGtkApi OpenGtk(const char* LibraryName = kGtk3Library);
 
 // The window to put ours over: the host's active GTK window, or none.

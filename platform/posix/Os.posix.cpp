@@ -306,6 +306,22 @@ void RaiseLastOsError(std::u16string_view Attempt) { RaiseErrno(errno, Attempt);
 
 bool IsTrustedOwner(uid_t Owner) noexcept { return Owner == ::geteuid() || Owner == 0; }
 
+// Root may be led to act on whatever another user plants: it takes no other
+// user's entry at all.
+TDistrust OwnerDistrust(const struct stat& Info) noexcept {
+  if (IsTrustedOwner(Info.st_uid)) return TDistrust::None;
+  if (::geteuid() == 0) return TDistrust::OtherUser;
+  if ((Info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return TDistrust::OtherUserOpenToOthers;
+  return TDistrust::None;
+}
+
+TDistrust SharedFileDistrust(const struct stat& Info) noexcept {
+  if (S_ISLNK(Info.st_mode)) return TDistrust::SymbolicLink;
+  if (!S_ISREG(Info.st_mode)) return TDistrust::NotRegularFile;
+  if (Info.st_nlink > 1) return TDistrust::SeveralNames;
+  return OwnerDistrust(Info);
+}
+
 std::string TrustedRealPath(const std::string& Path, TTrustedKind Kind) {
   const std::string RealPath = ResolvedPath(Path);
   const std::u16string Named =

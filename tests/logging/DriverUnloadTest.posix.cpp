@@ -1,6 +1,7 @@
 // The driver library loaded, logging, and unloaded the way a host does it:
 // the stop line must reach the day file every time, nothing may be created
-// anywhere else, and the library must really leave the process.
+// anywhere else, and the library must really leave the process, leaving no
+// heap block of its own behind.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,11 +9,25 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string>
 
 #include "platform/Text.h"
 #include "tests/support/CommonSupport.h"
+#include "tests/support/SimulatorSupport.h"
 #include "tools/v8host/HostComponent.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORVEX_LEAKS_CHECKED 1
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+#define ORVEX_LEAKS_CHECKED 1
+#endif
+#ifdef ORVEX_LEAKS_CHECKED
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace {
 
@@ -54,6 +69,48 @@ void LogOneCall(const AddInLibrary& Library) {
   Component Driver(Library, kClass, ComponentSetup{Memory, Connection});
   ASSERT_TRUE(Driver.SetProperty(Driver.PropNumber(u"LogEnabled"), true).Ok);
   ASSERT_TRUE(Driver.Call(u"GetInterfaceRevision", {}).Ok);
+}
+
+// Whether LeakSanitizer finds heap blocks that nothing points to any more
+// (it prints them); false in a build without it.
+bool HeapBlocksLeaked() {
+#ifdef ORVEX_LEAKS_CHECKED
+  return __lsan_do_recoverable_leak_check() != 0;
+#else
+  return false;
+#endif
+}
+
+// An environment variable set for a scope and given back its old value.
+class TScopedVariable {
+public:
+  TScopedVariable(const char* Name, const std::string& Value) : FName(Name) {
+    if (const char* Old = std::getenv(Name)) FOld = Old;
+    ::setenv(Name, Value.c_str(), 1);
+  }
+  ~TScopedVariable() {
+    if (FOld)
+      ::setenv(FName, FOld->c_str(), 1);
+    else
+      ::unsetenv(FName);
+  }
+  TScopedVariable(const TScopedVariable&) = delete;
+  TScopedVariable& operator=(const TScopedVariable&) = delete;
+
+private:
+  const char* FName;
+  std::optional<std::string> FOld;
+};
+
+// Connects and disconnects, as the host's equipment library does, and leaves
+// the library loaded as the caller's AddInLibrary holds it. Connecting creates
+// the terminal connector's objects; Connects tells whether it could.
+void ConnectOnce(const AddInLibrary& Library, bool Connects) {
+  HostMemoryManager Memory;
+  HostConnection Connection;
+  Component Driver(Library, kClass, ComponentSetup{Memory, Connection});
+  EXPECT_EQ(Driver.Call(u"Open", {std::u16string(u"device")}).Return, HostValue(Connects));
+  EXPECT_EQ(Driver.Call(u"Close", {std::u16string(u"device")}).Return, HostValue(true));
 }
 
 class DriverUnload : public ::testing::Test {
@@ -108,6 +165,33 @@ TEST_F(DriverUnload, StopLineLandsAndTheLibraryLeavesTheProcess) {
   HostConnection Connection;
   Component Driver(Library, kClass, ComponentSetup{Memory, Connection});
   EXPECT_FALSE(Enabled(Driver.GetProperty(Driver.PropNumber(u"LogEnabled"))));
+}
+
+// What the library keeps of the connector's classes between connections goes
+// with it: a host that loads the driver for each piece of work would lose it
+// on every unload, and a leak report at the end of every run would hide the
+// next real one. The classes missing (a connect that fails) and the simulated
+// connector's.
+TEST_F(DriverUnload, ConnectingLeavesNothingOnTheHeapOnceTheLibraryIsUnloaded) {
+  const struct {
+    const char* Name;
+    bool Registered;
+  } Cases[] = {{"no connector registered", false}, {"the simulated connector", true}};
+  for (const auto& Case : Cases) {
+    std::optional<TScopedVariable> EmptyRegistry;
+    if (Case.Registered) {
+      device_test::RegisterSimulator();
+    } else {
+      fs::create_directories(FScratch / "no-classes");
+      EmptyRegistry.emplace("ORVEX_AUTOMATION_REGISTRY", (FScratch / "no-classes").string());
+    }
+    for (int Round = 0; Round < 3; ++Round) {
+      const AddInLibrary Library(DriverBesideTheProgram());
+      ConnectOnce(Library, Case.Registered);
+    }
+    EXPECT_FALSE(DriverMapped()) << Case.Name << ": the library stayed loaded";
+    EXPECT_FALSE(HeapBlocksLeaked()) << Case.Name << ": the library left heap blocks behind (the report above)";
+  }
 }
 
 // The host process ending with the library still loaded.

@@ -1,4 +1,5 @@
-// A local user against the log of a driver that may run as root. The base
+// A local user against the log of a driver that may run as root, and against
+// its viewer, which shows the person at the screen what it reads. The base
 // folder is shared like /var/tmp/ProgramData (sticky, writable by all); the
 // attacker plants links, FIFOs and folders of its own in the log's way. As root
 // the attacker is a real second user (nobody); otherwise the attacks that need
@@ -8,8 +9,10 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sched.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +22,8 @@
 #include <thread>
 
 #include "LogTestSupport.h"
+#include "RecordingControls.h"
+#include "logging/ufmLog.h"
 #include "platform/Exception.h"
 #include "platform/Os.h"
 #include "platform/Text.h"
@@ -233,6 +238,125 @@ TEST_F(LogAttackTest, RacingTheFolderCreationNeverOpensAForeignFolder) {
   ExpectVictimsUntouched();
   EXPECT_EQ(Refusals, Rounds) << "root used a folder the attacker controls";
 }
+
+// Every open of an entry of the folder, and of one file elsewhere, while it
+// lives: what the viewer touched. Reading the kernel's own record needs no
+// cooperation from the code watched.
+class TOpenWatch {
+public:
+  TOpenWatch(const fs::path& Folder, const fs::path& File)
+      : FNotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
+        FFolder(::inotify_add_watch(FNotify, Folder.c_str(), IN_OPEN)),
+        FFile(::inotify_add_watch(FNotify, File.c_str(), IN_OPEN)),
+        FFileName(File.filename()) {}
+  ~TOpenWatch() { ::close(FNotify); }
+  TOpenWatch(const TOpenWatch&) = delete;
+  TOpenWatch& operator=(const TOpenWatch&) = delete;
+
+  bool Watching() const { return FNotify >= 0 && FFolder >= 0 && FFile >= 0; }
+
+  // The names opened so far; the folder's own opens (its listing) name nothing
+  // and are left out.
+  std::vector<std::string> Opened() const {
+    std::vector<std::string> Names;
+    alignas(inotify_event) char Buffer[64 * 1024];
+    for (ssize_t Length; (Length = ::read(FNotify, Buffer, sizeof Buffer)) > 0;) {
+      for (const char* At = Buffer; At < Buffer + Length;) {
+        const auto* Event = reinterpret_cast<const inotify_event*>(At);
+        if (Event->wd == FFile) Names.push_back(FFileName);
+        if (Event->wd == FFolder && Event->len > 0) Names.emplace_back(Event->name);
+        At += sizeof(inotify_event) + Event->len;
+      }
+    }
+    return Names;
+  }
+
+private:
+  int FNotify;
+  int FFolder;
+  int FFile;
+  std::string FFileName;
+};
+
+// An entry planted in the log folder under the name of a newer day, for the
+// viewer of a driver running as root.
+struct ViewerPlantCase {
+  const char* Name;
+  bool NeedsRoot;
+  bool BySecondUser;  // else planted by the test itself
+  bool (*Plant)(const fs::path& Entry, const fs::path& Victim);
+  const char16_t* Reason;
+  const char* SkipWhenRefused;  // null: a plant that fails fails the test
+};
+
+class LogViewerPlantTest : public LogAttackTest, public ::testing::WithParamInterface<ViewerPlantCase> {};
+
+TEST_P(LogViewerPlantTest, TheEntryIsListedAsUnreadableWithItsReasonAndNeverOpened) {
+  const ViewerPlantCase& Case = GetParam();
+  if (Case.NeedsRoot && !RunningAsRoot()) GTEST_SKIP() << "needs root";
+  GetLogPath(true);
+  std::ofstream(LogFile()) << "the real day\r\n";
+  const fs::path Planted = LogFile("2025.07.08");
+  const fs::path Target = Victim;
+  const auto Plant = [&] { return Case.Plant(Planted, Target); };
+  if (!(Case.BySecondUser ? AsAttacker(Plant) : Plant())) {
+    if (Case.SkipWhenRefused != nullptr) GTEST_SKIP() << Case.SkipWhenRefused;
+    FAIL() << "the entry could not be planted";
+  }
+  const TOpenWatch Watch(LogFolder(), Victim);
+  ASSERT_TRUE(Watch.Watching());
+  const std::u16string RealDay = LogFile().filename().u16string();
+  TfrmLog Form;
+  TRecordingControls Controls;
+
+  // A viewer that blocked on what was planted ends the program here rather
+  // than hanging the run.
+  ::alarm(10);
+  Form.FormCreate(Controls);
+  EXPECT_THAT(Controls.Files, ::testing::ElementsAre(RealDay, ::testing::AllOf(Mentions(Planted.filename().u16string()),
+                                                                               Mentions(Case.Reason))));
+  EXPECT_EQ(Controls.Selected, RealDay);
+  EXPECT_EQ(Controls.Text, u"the real day\r\n");
+  EXPECT_THAT(Controls.Errors, ::testing::IsEmpty());
+
+  ASSERT_EQ(Controls.Files.size(), 2u);
+  Controls.Selected = Controls.Files.back();
+  Controls.Errors.clear();
+  Form.cbbLogFilesChange(Controls);
+  Form.tmrCheckFileTimer(Controls);
+  ::alarm(0);
+  EXPECT_THAT(Controls.Errors, ::testing::ElementsAre(Mentions(Case.Reason)));
+  EXPECT_EQ(Controls.Text, u"the real day\r\n");
+  EXPECT_THAT(Watch.Opened(), ::testing::Each(ToUtf8(RealDay)));
+  ExpectVictimsUntouched();
+}
+
+const ViewerPlantCase ViewerPlantCases[] = {
+    {"SymlinkToARootOnlyFile", false, true,
+     [](const fs::path& Entry, const fs::path& Victim) { return ::symlink(Victim.c_str(), Entry.c_str()) == 0; },
+     u"это символическая ссылка", nullptr},
+    {"SymlinkToADevice", false, true,
+     [](const fs::path& Entry, const fs::path&) { return ::symlink("/dev/zero", Entry.c_str()) == 0; },
+     u"это символическая ссылка", nullptr},
+    {"Fifo", false, true, [](const fs::path& Entry, const fs::path&) { return ::mkfifo(Entry.c_str(), 0666) == 0; },
+     u"это не обычный файл", nullptr},
+    {"CharacterDevice", true, false,
+     [](const fs::path& Entry, const fs::path&) { return ::mknod(Entry.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; },
+     u"это не обычный файл", "this machine lets no device node be made here"},
+    {"FolderNamedLikeADayFile", false, true,
+     [](const fs::path& Entry, const fs::path&) { return MakeOpenFolder(Entry); }, u"это не обычный файл", nullptr},
+    {"HardLinkToARootOnlyFile", false, false,
+     [](const fs::path& Entry, const fs::path& Victim) { return ::link(Victim.c_str(), Entry.c_str()) == 0; },
+     u"у файла несколько имён", nullptr},
+    {"SecondUsersFileOpenToOthers", true, true,
+     [](const fs::path& Entry, const fs::path&) {
+       const int Fd = ::open(Entry.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+       return Fd >= 0 && ::fchmod(Fd, 0666) == 0 && ::write(Fd, "planted\r\n", 9) == 9 && ::close(Fd) == 0;
+     },
+     u"файл принадлежит другому пользователю", nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(Plants, LogViewerPlantTest, ::testing::ValuesIn(ViewerPlantCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
 
 // A user can make the shared folder unusable by putting a plain file in its
 // place. With HOME unset the log then goes to the real home folder of the

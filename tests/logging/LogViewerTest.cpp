@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "LogTestSupport.h"
+#include "RecordingControls.h"
 #include "logging/ufmLog.h"
 #include "platform/Text.h"
 
@@ -19,46 +19,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-// What a window would show, and what the logic asked of it.
-class TRecordingControls final : public os::ILogViewerControls {
-public:
-  std::vector<std::u16string> Files;
-  std::u16string Selected;
-  int Encoding = 0;
-  std::u16string Text;
-  int Loads = 0;
-  std::size_t Caret = 0;
-  std::vector<std::u16string> Errors;
-  std::vector<std::u16string> Explored;
-  // Runs inside ShowError, as a timer tick arrives while a message box waits.
-  std::function<void()> WhileErrorShown;
-
-  void SetFileNames(const std::vector<std::u16string>& Names) override {
-    Files = Names;
-    Selected.clear();
-  }
-  void SelectFileName(std::u16string_view Name) override { Selected = Name; }
-  std::u16string SelectedFileName() const override { return Selected; }
-  int EncodingIndex() const override { return Encoding; }
-  void ReplaceText(std::u16string_view NewText) override {
-    Text = NewText;
-    Caret = 0;
-    ++Loads;
-  }
-  std::size_t CaretPosition() const override { return Caret; }
-  void RestoreCaret(std::size_t Position) override { Caret = std::min(Position, Text.size()); }
-  void ShowError(std::u16string_view Message) override {
-    Errors.emplace_back(Message);
-    if (WhileErrorShown) WhileErrorShown();
-  }
-  void ExploreFolder(const std::u16string& Folder) override { Explored.push_back(Folder); }
-};
-
-// gmock's HasSubstr takes no UTF-16 text.
-auto Mentions(std::u16string Part) {
-  return ::testing::Truly([Part](const std::u16string& Text) { return Text.find(Part) != std::u16string::npos; });
-}
 
 void WriteBytes(const fs::path& File, const std::string& Bytes) {
   std::ofstream Out(File, std::ios::binary | std::ios::trunc);
@@ -142,7 +102,7 @@ TEST_F(LogViewerTest, AnEmptyFolderShowsNothingAndTheTimerDoesNothing) {
   EXPECT_THAT(Controls.Errors, IsEmpty());
 }
 
-TEST_F(LogViewerTest, EntriesWithTheLogExtensionAreListedFoldersTooAndTheLastIsSelected) {
+TEST_F(LogViewerTest, EntriesWithTheLogExtensionAreListedFoldersAsUnreadableAndTheLastReadableIsSelected) {
   WriteBytes(LogFile("2025.07.06"), "older day\r\n");
   WriteBytes(LogFile("2025.07.07"), "newest day\r\n");
   WriteBytes(InFolder("notes.txt"), "not a log");
@@ -152,10 +112,15 @@ TEST_F(LogViewerTest, EntriesWithTheLogExtensionAreListedFoldersTooAndTheLastIsS
   Form.FormCreate(Controls);
 
   EXPECT_THAT(Controls.Files, ElementsAre(u"a_orvextx1c83n_2025.07.06.log", u"a_orvextx1c83n_2025.07.07.log",
-                                          u"ARCHIVE.LOG", u"old.log"));
-  // A folder is listed like a file; chosen, it cannot be read: a message.
-  EXPECT_EQ(Controls.Selected, u"old.log");
-  EXPECT_THAT(Controls.Errors, ElementsAre(Mentions(u"old.log")));
+                                          u"ARCHIVE.LOG", u"old.log (файл не читается: это не обычный файл)"));
+  EXPECT_EQ(Controls.Selected, u"ARCHIVE.LOG");
+  EXPECT_EQ(Controls.Text, u"upper case");
+  EXPECT_THAT(Controls.Errors, IsEmpty());
+  // Chosen, the folder is not read: a message, and the text stays.
+  Controls.Selected = Controls.Files.back();
+  Form.cbbLogFilesChange(Controls);
+  EXPECT_THAT(Controls.Errors, ElementsAre(Mentions(u"old.log: файл не читается: это не обычный файл")));
+  EXPECT_EQ(Controls.Text, u"upper case");
 }
 
 TEST_F(LogViewerTest, WithOneComponentTheLatestDateIsShownFromItsBeginning) {

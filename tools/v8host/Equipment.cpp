@@ -95,12 +95,14 @@ std::vector<FormSetting> SettingsOfForm(std::u16string_view FormXml) {
 }
 
 void ApplyGivenSettings(std::vector<FormSetting>& Settings, const GivenSettings& Given) {
-  for (const auto& [Name, Value] : Given) {
+  // Not a structured binding: Clang before 16 lets no lambda capture one.
+  for (const auto& Setting : Given) {
+    const std::u16string& Name = Setting.first;
     const auto Found =
         std::find_if(Settings.begin(), Settings.end(), [&](const FormSetting& S) { return S.Name == Name; });
     if (Found == Settings.end())
       throw HostFailure(FailureKind::BadArgument, u"The driver's settings form has no parameter " + Name);
-    Found->Value = Value;
+    Found->Value = Setting.second;
   }
 }
 
