@@ -195,9 +195,11 @@ INSTANTIATE_TEST_SUITE_P(Attacks, LogAttackCaseTest, ::testing::ValuesIn(AttackC
 TEST_F(LogAttackTest, HardLinkedDayFileIsNotWritten) {
   GetLogPath(true);
   ASSERT_EQ(::link(Victim.c_str(), LogFile().c_str()), 0);
+  TakeLogLossReason();
   WriteLog(u"line", u"", TLogLevel::llError);
   ExpectVictimsUntouched();
   EXPECT_NE(LogPathError(false).find("more than one name"), std::string::npos);
+  EXPECT_NE(ToUtf8(TakeLogLossReason()).find("more than one name"), std::string::npos) << "the loss is told";
 }
 
 // The rights of a new folder are set on the open folder, never by path: a
