@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Sanitizers.h"
 #include "tests/support/CommonSupport.h"
 
 namespace {
@@ -103,6 +104,11 @@ std::string WhyNoSetUserIdCopy(const fs::path& Folder) {
 class SetUserIdHost : public ::testing::Test {
 protected:
   void SetUp() override {
+#ifdef ORVEX_ADDRESS_SANITIZED
+    // The leak check ends a set-user-ID copy with a failure of its own (it may
+    // not stop a process of another user), whatever the options say there.
+    GTEST_SKIP() << "a sanitizer build's host cannot run set-user-ID; the other builds run this";
+#endif
     const char* Display = std::getenv("DISPLAY");
     if (Display == nullptr || *Display == '\0')
       GTEST_SKIP() << "needs a display (DISPLAY): without one the action fails before GTK is reached";

@@ -16,16 +16,10 @@
 #include "platform/Text.h"
 #include "tests/support/CommonSupport.h"
 #include "tests/support/SimulatorSupport.h"
+#include "tests/support/Sanitizers.h"
 #include "tools/v8host/HostComponent.h"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ORVEX_LEAKS_CHECKED 1
-#endif
-#elif defined(__SANITIZE_ADDRESS__)
-#define ORVEX_LEAKS_CHECKED 1
-#endif
-#ifdef ORVEX_LEAKS_CHECKED
+#ifdef ORVEX_ADDRESS_SANITIZED
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -74,7 +68,7 @@ void LogOneCall(const AddInLibrary& Library) {
 // Whether LeakSanitizer finds heap blocks that nothing points to any more
 // (it prints them); false in a build without it.
 bool HeapBlocksLeaked() {
-#ifdef ORVEX_LEAKS_CHECKED
+#ifdef ORVEX_ADDRESS_SANITIZED
   return __lsan_do_recoverable_leak_check() != 0;
 #else
   return false;
