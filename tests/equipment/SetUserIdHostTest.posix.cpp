@@ -85,8 +85,27 @@ bool MayGainRights() {
   return testsupport::ReadFileBytes("/proc/self/status").find("NoNewPrivs:\t1") == std::string::npos;
 }
 
+// Where the kernel cannot start 32-bit programs, they start through QEMU
+// (scripts/install-deps registers it): the kernel then honours a set-user-ID
+// bit only for an entry that asks for the program's own credentials ('C').
+bool StartsThroughAnEmulatorWithoutItsRights() {
+  if constexpr (sizeof(void*) == 8) return false;
+  std::error_code Ignored;
+  for (const fs::directory_entry& Entry : fs::directory_iterator("/proc/sys/fs/binfmt_misc", Ignored)) {
+    const std::string Text = testsupport::ReadFileBytes(Entry.path());
+    const std::size_t Flags = Text.find("\nflags: ");
+    if (Text.starts_with("enabled\n") && Text.find("qemu-i386") != std::string::npos &&
+        (Flags == std::string::npos ||
+         Text.substr(Flags, Text.find('\n', Flags + 1) - Flags).find('C') == std::string::npos))
+      return true;
+  }
+  return false;
+}
+
 // Why a set-user-ID copy in Folder cannot run as nobody here; empty when it can.
 std::string WhyNoSetUserIdCopy(const fs::path& Folder) {
+  if (StartsThroughAnEmulatorWithoutItsRights())
+    return "32-bit programs start through QEMU here, without the rights of a set-user-ID program";
   if (::geteuid() != 0) return "needs root to give a copy of the host to the user nobody";
   if (::getpwnam("nobody") == nullptr) return "this machine has no user nobody";
   struct statvfs Mount {};
