@@ -249,7 +249,13 @@ bool TCommonDriver::GetInterfaceRevision(V8Variant* RetValue, V8Variant*, int32_
 
 bool TCommonDriver::GetLastError(V8Variant* RetValue, V8Variant* Params, int32_t, TV8AddInDefBaseEx*&) {
   if (RetValue) V8SetInt(*RetValue, LastResult().GetIntResult());
-  SetTextParamOrEmpty(Params[0], LastResult().DescriptionText());
+  std::u16string Description;
+  try {
+    Description = LastResult().DescriptionText();
+  } catch (...) {
+    // Out of memory for the text: the code still answers.
+  }
+  SetTextParamOrEmpty(Params[0], Description);
   return true;
 }
 
