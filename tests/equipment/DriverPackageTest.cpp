@@ -8,18 +8,10 @@
 
 #include "tests/support/HostTestSupport.h"
 #include "tests/support/PackageSupport.h"
-#include "tests/support/ScopedTempVariable.h"
 #include "tests/support/SimulatorSupport.h"
-#include "tools/v8host/CommandLine.h"
 
 namespace hosttest {
 namespace {
-
-struct EquipmentRun {
-  int Exit;
-  std::string Out;
-  std::string Err;
-};
 
 // The method of every "call" line, in order.
 std::vector<std::string> CalledMethods(const std::string& Out) {
@@ -32,41 +24,26 @@ std::vector<std::string> CalledMethods(const std::string& Out) {
   return Methods;
 }
 
-bool Contains(const std::string& Text, std::string_view Part) { return Text.find(Part) != std::string::npos; }
-
 class DriverPackage : public ::testing::Test {
 protected:
-  DriverPackage()
-      : FFolder(
-            std::filesystem::temp_directory_path() /
-            ("orvex-driver-package-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))),
-        FTemp((std::filesystem::remove_all(FFolder), std::filesystem::create_directories(FFolder),
-               FromUtf8(FFolder.string()))) {
-    UseTemporaryMachineDataFolder();
-  }
-  ~DriverPackage() override {
-    RestoreMachineDataFolder();
-    std::filesystem::remove_all(FFolder);
-  }
+  DriverPackage() { UseTemporaryMachineDataFolder(); }
+  ~DriverPackage() override { RestoreMachineDataFolder(); }
 
-  EquipmentRun Equipment(std::vector<std::string> Rest, const std::string& Script = "") {
+  RunResult Equipment(std::vector<std::string> Rest, const std::string& Script = "") {
     std::vector<std::string> Args{"equipment", FPackage.string()};
     if (!Script.empty()) {
-      const std::filesystem::path File = FFolder / "script.txt";
+      const std::filesystem::path File = FTemp.Path() / "script.txt";
       std::ofstream(File, std::ios::binary) << Script;
       Args.insert(Args.end(), {"--script", File.string()});
     }
     Args.insert(Args.end(), Rest.begin(), Rest.end());
-    std::ostringstream Out, Err;
-    const int Exit = v8host::RunCommandLine(Args, Out, Err);
-    return {Exit, Out.str(), Err.str()};
+    return RunHost(Args);
   }
 
   device_test::TSimulator Simulator;
 
 private:
-  std::filesystem::path FFolder;
-  helptest::TScopedTempVariable FTemp;
+  TTestTempFolder FTemp{"orvex-driver-package-"};
   std::filesystem::path FPackage = WritePackage(
       "driver.zip",
       OneLibraryPackage(BesideTestProgram(kFixtureFileName), "AddIn.a_orvextx1c83n", "a_orvextx1c83n.lib"));
@@ -82,7 +59,7 @@ std::vector<std::string> Then(std::vector<std::string> Calls, std::initializer_l
 }
 
 TEST_F(DriverPackage, TheFirstSetUpRunsOnTheFormsDefaults) {
-  const EquipmentRun Done = Equipment({});
+  const RunResult Done = Equipment({});
   EXPECT_EQ(Done.Exit, ExitOk) << Done.Err;
   EXPECT_EQ(CalledMethods(Done.Out), Then(kSetUpCalls, {"Close"})) << Done.Out;
   for (const char* Line :
@@ -96,7 +73,7 @@ TEST_F(DriverPackage, TheFirstSetUpRunsOnTheFormsDefaults) {
 }
 
 TEST_F(DriverPackage, TheUsersValuesReachTheTerminal) {
-  const EquipmentRun Done =
+  const RunResult Done =
       Equipment({"TerminalID=00000042", "LogEnabled=false", "CurrencyCode=398"},
                 "echo A sale\ncall PayByPaymentCard empty int:0 \"\" num:12.5 \"\" \"\" \"\" \"\" \"\"\n");
   EXPECT_EQ(Done.Exit, ExitOk) << Done.Err << Done.Out;
@@ -109,9 +86,9 @@ TEST_F(DriverPackage, TheUsersValuesReachTheTerminal) {
 
 TEST_F(DriverPackage, AFailingStepIsExplainedAndTheDeviceStillClosed) {
   // Amounts ending in ,13 are declined by the simulated terminal.
-  const EquipmentRun Declined = Equipment({"LogEnabled=false"},
-                                          "call PayByPaymentCard empty int:0 \"\" num:100.13 \"\" \"\" \"\" \"\" \"\"\n"
-                                          "call GetReport bool:false \"\"\n");
+  const RunResult Declined = Equipment({"LogEnabled=false"},
+                                       "call PayByPaymentCard empty int:0 \"\" num:100.13 \"\" \"\" \"\" \"\" \"\"\n"
+                                       "call GetReport bool:false \"\"\n");
   EXPECT_EQ(Declined.Exit, ExitRefused);
   EXPECT_EQ(CalledMethods(Declined.Out), Then(kSetUpCalls, {"PayByPaymentCard", "GetLastError", "Close"}))
       << Declined.Out;
@@ -127,7 +104,7 @@ TEST_F(DriverPackage, AFailingStepIsExplainedAndTheDeviceStillClosed) {
       {{"--scrpt", "x"}, "\"--scrpt\" is neither --script FILE, --json nor SETTING=VALUE"},
   };
   for (const auto& Case : Refused) {
-    const EquipmentRun Done = Equipment(Case.Given);
+    const RunResult Done = Equipment(Case.Given);
     EXPECT_EQ(Done.Exit, ExitBadArgument) << Case.Err;
     EXPECT_TRUE(Contains(Done.Err, Case.Err)) << Done.Err;
   }
@@ -135,7 +112,7 @@ TEST_F(DriverPackage, AFailingStepIsExplainedAndTheDeviceStillClosed) {
 }
 
 TEST_F(DriverPackage, JsonCarriesThePackageTheSettingsAndTheSteps) {
-  const EquipmentRun Done = Equipment({"--json", "LogEnabled=false"});
+  const RunResult Done = Equipment({"--json", "LogEnabled=false"});
   EXPECT_EQ(Done.Exit, ExitOk) << Done.Err;
   for (const char* Part :
        {"\"package\":{\"driver\":{\"progid\":\"AddIn.a_orvextx1c83n\"", "\"objectName\":\"a_orvextx1c83n\"",

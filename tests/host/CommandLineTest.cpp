@@ -11,21 +11,7 @@
 namespace hosttest {
 namespace {
 
-struct RunResult {
-  int Exit;
-  std::string Out;
-  std::string Err;
-};
-
-RunResult RunHost(std::vector<std::string> Args) {
-  std::ostringstream Out, Err;
-  const int Exit = RunCommandLine(Args, Out, Err);
-  return {Exit, Out.str(), Err.str()};
-}
-
 std::string FixturePath() { return ToUtf8(BesideTestProgram(kFixtureFileName)); }
-
-bool Contains(const std::string& Text, const std::string& Part) { return Text.find(Part) != std::string::npos; }
 
 struct CommandCase {
   std::vector<std::string> Args;  // "LIB" stands for the fixture add-in

@@ -2,13 +2,10 @@
 // which library is taken, how objects are named, and every package the host
 // must refuse without loading anything or leaving a file behind.
 #include <filesystem>
-#include <sstream>
 
 #include "tests/support/HostTestSupport.h"
 #include "tests/support/PackageSupport.h"
-#include "tests/support/ScopedTempVariable.h"
 #include "tools/v8host/AddInPackage.h"
-#include "tools/v8host/CommandLine.h"
 #include "tools/v8host/HostSystem.h"
 
 namespace hosttest {
@@ -16,26 +13,12 @@ namespace {
 
 using helptest::TFixtureEntry;
 
-struct HostRunResult {
-  int Exit;
-  std::string Out;
-  std::string Err;
-};
-
 std::string ThisHost() { return ToUtf8(PackageOsName()) + " " + ToUtf8(PackageArchName()); }
 
 // Each test attaches in a temporary folder of its own, so that what attaching
 // leaves there is this test's alone.
 class HostPackage : public ::testing::Test {
 protected:
-  HostPackage()
-      : FFolder(std::filesystem::temp_directory_path() /
-                ("orvex-package-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))),
-        FTemp((std::filesystem::remove_all(FFolder), std::filesystem::create_directories(FFolder),
-               FromUtf8(FFolder.string()))) {}
-
-  ~HostPackage() override { std::filesystem::remove_all(FFolder); }
-
   std::string Package(const std::vector<TFixtureEntry>& Entries) {
     return WritePackage("fixture.zip", Entries).string();
   }
@@ -44,20 +27,11 @@ protected:
     return OneLibraryPackage(BesideTestProgram(kFixtureFileName), ProgId);
   }
 
-  static HostRunResult Host(std::vector<std::string> Args) {
-    std::ostringstream Out, Err;
-    const int Exit = v8host::RunCommandLine(Args, Out, Err);
-    return {Exit, Out.str(), Err.str()};
-  }
-
   void ExpectNothingLeft() { EXPECT_TRUE(UnpackFolders().empty()) << UnpackFolders().front(); }
 
 private:
-  std::filesystem::path FFolder;
-  helptest::TScopedTempVariable FTemp;
+  TTestTempFolder FTemp{"orvex-package-"};
 };
-
-bool Contains(const std::string& Text, std::string_view Part) { return Text.find(Part) != std::string::npos; }
 
 struct CommandCase {
   std::vector<std::string> Args;  // "PKG" stands for the good package
@@ -110,7 +84,7 @@ TEST_F(HostPackage, AttachesThisHostsLibraryAndCreatesObjectsByTheirFullName) {
     for (std::string& Arg : Args) {
       if (Arg == "PKG") Arg = Good;
     }
-    const HostRunResult Done = Host(Args);
+    const RunResult Done = RunHost(Args);
     const std::string Label = ::testing::PrintToString(Case.Args);
     EXPECT_EQ(Done.Exit, Case.Exit) << Label << "\n" << Done.Err;
     EXPECT_TRUE(Contains(Done.Out, Case.Out)) << Label << "\n" << Done.Out;
@@ -157,12 +131,12 @@ TEST_F(HostPackage, RefusesAPackageItCannotAttachSafely) {
        "the archive has no file addin.lib"},
   };
   for (const auto& Case : Cases) {
-    const HostRunResult Done = Host({"attach", Package(Case.Entries), "Fx"});
+    const RunResult Done = RunHost({"attach", Package(Case.Entries), "Fx"});
     EXPECT_EQ(Done.Exit, ExitLoadFailed) << Case.What << "\n" << Done.Err;
     EXPECT_TRUE(Contains(Done.Err, Case.Err)) << Case.What << "\n" << Done.Err;
     EXPECT_FALSE(Contains(Done.Out, "attached as")) << Case.What;
   }
-  const HostRunResult NoLibrary = Host(
+  const RunResult NoLibrary = RunHost(
       {"attach",
        Package({{"MANIFEST.XML", ManifestXml({ThisHostComponent("addin.lib")})}, {"addin.lib", "this is no library"}}),
        "Fx"});
@@ -170,7 +144,7 @@ TEST_F(HostPackage, RefusesAPackageItCannotAttachSafely) {
   EXPECT_TRUE(Contains(NoLibrary.Err, "Cannot load the library")) << NoLibrary.Err;
   const std::filesystem::path NotZip = WritePackage("not-a-zip.zip", {});
   std::filesystem::resize_file(NotZip, 0);
-  const HostRunResult Damaged = Host({"attach", NotZip.string(), "Fx"});
+  const RunResult Damaged = RunHost({"attach", NotZip.string(), "Fx"});
   EXPECT_EQ(Damaged.Exit, ExitLoadFailed);
   EXPECT_TRUE(Contains(Damaged.Err, "is damaged: not a zip archive")) << Damaged.Err;
   ExpectNothingLeft();
@@ -205,10 +179,10 @@ TEST_F(HostPackage, EquipmentCreatesTheObjectItsProgIdNames) {
   };
   const std::string Library = helptest::ReadBytes(BesideTestProgram(kFixtureFileName));
   for (const auto& Case : Cases) {
-    const HostRunResult Done =
-        Host({"equipment", Package({{"MANIFEST.XML", ManifestXml({ThisHostComponent("addin.lib")})},
-                                    {"INFO.XML", Case.Info},
-                                    {"addin.lib", Library}})});
+    const RunResult Done =
+        RunHost({"equipment", Package({{"MANIFEST.XML", ManifestXml({ThisHostComponent("addin.lib")})},
+                                       {"INFO.XML", Case.Info},
+                                       {"addin.lib", Library}})});
     EXPECT_EQ(Done.Exit, Case.Exit) << Case.Info << "\n" << Done.Err;
     EXPECT_TRUE(Contains(Done.Out, Case.Out)) << Case.Info << "\n" << Done.Out;
     EXPECT_TRUE(Contains(Done.Err, Case.Err)) << Case.Info << "\n" << Done.Err;

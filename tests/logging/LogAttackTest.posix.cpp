@@ -375,14 +375,33 @@ class LogFallbackTest : public ::testing::TestWithParam<FallbackCase> {};
 
 constexpr const char* FallbackVendor = "OrvexFallbackTest";
 
+// The exit code of a played case whose machine gives no private mount namespace.
+constexpr int kNoNamespace = 10;
+
+// In the child playing a case: /var/tmp and root's home replaced by scratch
+// file systems in a mount namespace of its own.
+bool EnterScratchMountNamespace() {
+  return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         ::mount("none", "/var/tmp", "tmpfs", 0, "mode=1777") == 0 &&
+         ::mount("none", "/root", "tmpfs", 0, "mode=700") == 0;
+}
+
+// Plays a case in a child process (its namespace and accounts end with it) and
+// gives the child's verdict, or -1 when it did not exit.
+int VerdictOfChild(const std::function<int()>& Play) {
+  const pid_t Child = ::fork();
+  if (Child < 0) return -1;
+  if (Child == 0) ::_exit(Play());
+  int Status = 0;
+  if (::waitpid(Child, &Status, 0) != Child || !WIFEXITED(Status)) return -1;
+  return WEXITSTATUS(Status);
+}
+
 // The child's verdict, one exit code each, so the parent can say what went wrong.
-enum FallbackOutcome { Passed = 0, NoNamespace = 10, WrongBase, NoDayFile, WroteBelowRoot, CannotPlant };
+enum FallbackOutcome { Passed = 0, NoNamespace = kNoNamespace, WrongBase, NoDayFile, WroteBelowRoot, CannotPlant };
 
 int PlayFallback(const FallbackCase& Case) {
-  if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-      ::mount("none", "/var/tmp", "tmpfs", 0, "mode=1777") != 0 ||
-      ::mount("none", "/root", "tmpfs", 0, "mode=700") != 0)
-    return NoNamespace;
+  if (!EnterScratchMountNamespace()) return NoNamespace;
   if (!std::ofstream("/var/tmp/ProgramData").put('x')) return CannotPlant;
   for (const char* Name : {"HOME", "PROGRAMDATA", "XDG_STATE_HOME"}) ::unsetenv(Name);
   if (Case.AsSecondUser && !BecomeAttacker()) return CannotPlant;
@@ -404,15 +423,11 @@ int PlayFallback(const FallbackCase& Case) {
 
 TEST_P(LogFallbackTest, LogGoesToTheUsersRealHomeOrNowhere) {
   if (!RunningAsRoot()) GTEST_SKIP() << "needs root for a private mount namespace";
-  const pid_t Child = ::fork();
-  ASSERT_GE(Child, 0);
-  if (Child == 0) ::_exit(PlayFallback(GetParam()));
-  int Status = 0;
-  ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
-  ASSERT_TRUE(WIFEXITED(Status));
-  if (WEXITSTATUS(Status) == NoNamespace) GTEST_SKIP() << "this machine gives no private mount namespace";
-  EXPECT_EQ(WEXITSTATUS(Status), Passed) << "outcome " << WEXITSTATUS(Status)
-                                         << " (11 wrong base, 12 no day file, 13 wrote below /, 14 cannot plant)";
+  const int Verdict = VerdictOfChild([] { return PlayFallback(GetParam()); });
+  ASSERT_GE(Verdict, 0) << "the child did not exit";
+  if (Verdict == NoNamespace) GTEST_SKIP() << "this machine gives no private mount namespace";
+  EXPECT_EQ(Verdict, Passed) << "outcome " << Verdict
+                             << " (11 wrong base, 12 no day file, 13 wrote below /, 14 cannot plant)";
 }
 
 const FallbackCase FallbackCases[] = {
@@ -439,7 +454,7 @@ class LogSharedTillTest : public ::testing::TestWithParam<SharedTillCase> {};
 constexpr const char* TillVendor = "OrvexSharedTillTest";
 enum TillOutcome {
   TillPassed = 0,
-  TillNoNamespace = 10,
+  TillNoNamespace = kNoNamespace,
   TillCannotPlant,
   TillCannotBecome,
   TillWrongBase,
@@ -469,10 +484,7 @@ bool BecomeAccount(uid_t Account) {
 }
 
 int PlaySharedTill(const SharedTillCase& Case) {
-  if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-      ::mount("none", "/var/tmp", "tmpfs", 0, "mode=1777") != 0 ||
-      ::mount("none", "/root", "tmpfs", 0, "mode=700") != 0)
-    return TillNoNamespace;
+  if (!EnterScratchMountNamespace()) return TillNoNamespace;
   if (Case.SharedFolderMadeByRoot &&
       (::mkdir("/var/tmp/ProgramData", 0700) != 0 || ::chmod("/var/tmp/ProgramData", 01777) != 0))
     return TillCannotPlant;
@@ -495,15 +507,11 @@ int PlaySharedTill(const SharedTillCase& Case) {
 
 TEST_P(LogSharedTillTest, EveryAccountLogsInAFolderOfItsOwn) {
   if (!RunningAsRoot()) GTEST_SKIP() << "needs root for a private mount namespace and other accounts";
-  const pid_t Child = ::fork();
-  ASSERT_GE(Child, 0);
-  if (Child == 0) ::_exit(PlaySharedTill(GetParam()));
-  int Status = 0;
-  ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
-  ASSERT_TRUE(WIFEXITED(Status));
-  if (WEXITSTATUS(Status) == TillNoNamespace) GTEST_SKIP() << "this machine gives no private mount namespace";
-  EXPECT_EQ(WEXITSTATUS(Status), TillPassed)
-      << "outcome " << WEXITSTATUS(Status)
+  const int Verdict = VerdictOfChild([] { return PlaySharedTill(GetParam()); });
+  ASSERT_GE(Verdict, 0) << "the child did not exit";
+  if (Verdict == TillNoNamespace) GTEST_SKIP() << "this machine gives no private mount namespace";
+  EXPECT_EQ(Verdict, TillPassed)
+      << "outcome " << Verdict
       << " (11 cannot plant, 12 cannot become the account, 13 wrong base, 14 no day file, 15 a log problem, "
          "16 another account can enter the folder)";
 }

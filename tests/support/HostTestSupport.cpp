@@ -1,5 +1,7 @@
 #include "HostTestSupport.h"
 
+#include <sstream>
+
 #include "platform/Os.h"
 #include "platform/Text.h"
 
@@ -63,6 +65,12 @@ std::u16string TextOf(const HostValue& Value) {
 HostError OnlyError(const CallOutcome& Outcome) {
   EXPECT_EQ(Outcome.Errors.size(), 1u);
   return Outcome.Errors.empty() ? HostError{} : Outcome.Errors.front();
+}
+
+RunResult RunHost(const std::vector<std::string>& Args) {
+  std::ostringstream Out, Err;
+  const int Exit = RunCommandLine(Args, Out, Err);
+  return {Exit, Out.str(), Err.str()};
 }
 
 }  // namespace hosttest

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Text.h"
+#include "tools/v8host/CommandLine.h"
 #include "tools/v8host/HostComponent.h"
 
 namespace hosttest {
@@ -58,6 +59,16 @@ protected:
 private:
   std::unique_ptr<Component> FObject;
 };
+
+// The v8host command run in this process: its exit code and what it printed.
+struct RunResult {
+  int Exit;
+  std::string Out;
+  std::string Err;
+};
+RunResult RunHost(const std::vector<std::string>& Args);
+
+inline bool Contains(std::string_view Text, std::string_view Part) { return Text.find(Part) != std::string_view::npos; }
 
 // The one error a failed call reported; fails the test when there is not exactly one.
 HostError OnlyError(const CallOutcome& Outcome);

@@ -1,5 +1,7 @@
 #include "tests/support/PackageSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 
 #include "help/Help.TempFolder.h"
@@ -40,6 +42,27 @@ std::vector<helptest::TFixtureEntry> OneLibraryPackage(const std::u16string& Lib
           {"INFO.XML", InfoXml("progid=\"" + std::string(ProgId) +
                                "\" name=\"Fixture\" version=\"1.0\" type=\"ЭквайринговыйТерминал\"")},
           {LibraryEntry, helptest::ReadBytes(Library)}};
+}
+
+namespace {
+
+std::filesystem::path FreshFolder(std::string_view Prefix) {
+  const std::filesystem::path Folder =
+      std::filesystem::temp_directory_path() /
+      (std::string(Prefix) + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  std::filesystem::remove_all(Folder);
+  std::filesystem::create_directories(Folder);
+  return Folder;
+}
+
+}  // namespace
+
+TTestTempFolder::TTestTempFolder(std::string_view Prefix)
+    : FFolder(FreshFolder(Prefix)), FVariable(FromUtf8(FFolder.string())) {}
+
+TTestTempFolder::~TTestTempFolder() {
+  std::error_code Ignored;
+  std::filesystem::remove_all(FFolder, Ignored);
 }
 
 std::vector<std::string> UnpackFolders() {

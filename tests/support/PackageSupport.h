@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/support/FixtureArchive.h"
+#include "tests/support/ScopedTempVariable.h"
 
 namespace hosttest {
 
@@ -25,6 +26,23 @@ std::filesystem::path WritePackage(const std::string& File, const std::vector<he
 // driver entry and the library's bytes under LibraryEntry.
 std::vector<helptest::TFixtureEntry> OneLibraryPackage(const std::u16string& Library, std::string_view ProgId,
                                                        const std::string& LibraryEntry = "addin.lib");
+
+// A temporary folder of the running test's own, which the system's temporary
+// folder names while this lives: what the test leaves there is its alone.
+// Removed with its contents at the end.
+class TTestTempFolder {
+public:
+  explicit TTestTempFolder(std::string_view Prefix);
+  ~TTestTempFolder();
+  TTestTempFolder(const TTestTempFolder&) = delete;
+  TTestTempFolder& operator=(const TTestTempFolder&) = delete;
+
+  const std::filesystem::path& Path() const noexcept { return FFolder; }
+
+private:
+  std::filesystem::path FFolder;
+  helptest::TScopedTempVariable FVariable;
+};
 
 // The names of the v8host-{GUID} folders in the system's temporary folder: what
 // attaching a package may leave behind.

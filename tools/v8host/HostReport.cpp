@@ -1,6 +1,8 @@
 #include "tools/v8host/HostReport.h"
 
 #include <cstdio>
+#include <initializer_list>
+#include <utility>
 
 #include "platform/Text.h"
 
@@ -210,33 +212,27 @@ void WriteInfo(JsonWriter& Json, const InfoReport& Info) {
   Json.EndArray();
 }
 
-void WriteDriver(JsonWriter& Json, const DriverEntry& Driver) {
+// An object of text fields, in the order given.
+void WriteTextObject(JsonWriter& Json, std::initializer_list<std::pair<std::string_view, std::u16string_view>> Fields) {
   Json.BeginObject();
-  Json.TextField("progid", Driver.ProgId);
-  Json.TextField("name", Driver.Name);
-  Json.TextField("version", Driver.Version);
-  Json.TextField("type", Driver.Type);
+  for (const auto& [Name, Value] : Fields) Json.TextField(Name, Value);
   Json.EndObject();
 }
 
+void WriteDriver(JsonWriter& Json, const DriverEntry& Driver) {
+  WriteTextObject(
+      Json, {{"progid", Driver.ProgId}, {"name", Driver.Name}, {"version", Driver.Version}, {"type", Driver.Type}});
+}
+
 void WriteComponent(JsonWriter& Json, const ManifestComponent& Component) {
-  Json.BeginObject();
-  Json.TextField("os", Component.Os);
-  Json.TextField("arch", Component.Arch);
-  Json.TextField("type", Component.Type);
-  Json.TextField("path", Component.Path);
-  Json.EndObject();
+  WriteTextObject(Json,
+                  {{"os", Component.Os}, {"arch", Component.Arch}, {"type", Component.Type}, {"path", Component.Path}});
 }
 
 void WriteSettings(JsonWriter& Json, const std::vector<FormSetting>& Settings) {
   Json.BeginArray();
-  for (const FormSetting& Setting : Settings) {
-    Json.BeginObject();
-    Json.TextField("name", Setting.Name);
-    Json.TextField("type", Setting.Type);
-    Json.TextField("value", Setting.Value);
-    Json.EndObject();
-  }
+  for (const FormSetting& Setting : Settings)
+    WriteTextObject(Json, {{"name", Setting.Name}, {"type", Setting.Type}, {"value", Setting.Value}});
   Json.EndArray();
 }
 
